@@ -1,0 +1,182 @@
+#include "feedatabase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+#include <thread>
+
+const char* const kCreateMasterSql =
+    "CREATE TABLE Master (TNumber INTEGER PRIMARY KEY, TName TEXT, Date TEXT, Time TEXT, Seconds "
+    "INTEGER, Entrants INTEGER, Paid INTEGER, Bonus REAL, Multiply TEXT, BuyIn REAL, Fee REAL, "
+    "RebuyFee TEXT);";
+const char* const kCreateDetailSql =
+    "CREATE TABLE Detail (TNumber INTEGER, Player TEXT, Fees REAL, PRIMARY KEY (TNumber, Player));";
+
+namespace {
+constexpr int kStepTries = 8;
+constexpr auto kStepPause = std::chrono::milliseconds(10);
+
+bool isBusy(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+} // namespace
+
+void Statement::Finalize::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+
+FeeDatabase::~FeeDatabase() { Close(); }
+
+void FeeDatabase::setDatabaseName(const QString& path) {
+    if (isOpen())
+        throw ZvError(QStringLiteral("Cannot change the database name of an open database"));
+    m_path = path;
+}
+
+void FeeDatabase::openWith(int flags) {
+    Close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        throw ZvError(QStringLiteral("Cannot open file %1").arg(m_path));
+    }
+    sqlite3_extended_result_codes(db, 0);
+    m_db = db;
+    m_level = 0;
+}
+
+void FeeDatabase::Open() { openWith(SQLITE_OPEN_READWRITE); }
+
+void FeeDatabase::CreateDatabase() { openWith(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); }
+
+void FeeDatabase::Close() {
+    if (!m_db)
+        return;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_level = 0;
+}
+
+void FeeDatabase::requireOpen() const {
+    if (!m_db)
+        throw ZvError(QStringLiteral("Cannot perform this operation on a closed database"));
+}
+
+void FeeDatabase::raiseLastError() const {
+    throw ZvError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
+void FeeDatabase::Execute(const QString& sql) {
+    requireOpen();
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_free(message);
+        throw ZvError(text);
+    }
+}
+
+Statement FeeDatabase::Prepare16(const QString& sql) {
+    requireOpen();
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(char16_t)),
+                                        &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        raiseLastError();
+    }
+    if (!stmt) // blanks or comments only: nothing to run
+        throw ZvError(QStringLiteral("The SQL text holds no statement"));
+    return Statement(stmt);
+}
+
+void FeeDatabase::Bind_Int(Statement& stmt, int index, qint32 value) {
+    requireOpen();
+    if (sqlite3_bind_int(stmt.get(), index, value) != SQLITE_OK)
+        raiseLastError();
+}
+
+void FeeDatabase::Bind_Double(Statement& stmt, int index, double value) {
+    requireOpen();
+    if (sqlite3_bind_double(stmt.get(), index, value) != SQLITE_OK)
+        raiseLastError();
+}
+
+void FeeDatabase::Bind_Str16(Statement& stmt, int index, const QString& value) {
+    requireOpen();
+    // A null QString has no buffer; bind through an empty literal so the value is '' not NULL.
+    static const char16_t empty[1] = {0};
+    const void* data = value.isEmpty() ? static_cast<const void*>(empty) : value.utf16();
+    if (sqlite3_bind_text16(stmt.get(), index, data, int(value.size() * sizeof(char16_t)),
+                            SQLITE_TRANSIENT) != SQLITE_OK)
+        raiseLastError();
+}
+
+bool FeeDatabase::Step(Statement& stmt) {
+    requireOpen();
+    int rc = SQLITE_OK;
+    for (int attempt = 1; attempt <= kStepTries; ++attempt) {
+        rc = sqlite3_step(stmt.get());
+        if (!isBusy(rc) || attempt == kStepTries)
+            break;
+        std::this_thread::sleep_for(kStepPause);
+    }
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    // sqlite3_errmsg holds the step's message until the next call on the connection.
+    const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_reset(stmt.get());
+    throw ZvError(text);
+}
+
+bool FeeDatabase::StepAndReset(Statement& stmt) {
+    requireOpen();
+    const bool row = Step(stmt); // on failure Step has reset the statement already
+    if (sqlite3_reset(stmt.get()) != SQLITE_OK)
+        raiseLastError();
+    return row;
+}
+
+void FeeDatabase::StartTransaction() {
+    requireOpen();
+    if (m_level == 0)
+        Execute(QStringLiteral("BEGIN DEFERRED TRANSACTION"));
+    ++m_level;
+}
+
+void FeeDatabase::Commit() {
+    requireOpen();
+    if (m_level == 0)
+        return;
+    if (m_level == 1)
+        Execute(QStringLiteral("COMMIT TRANSACTION;"));
+    --m_level;
+}
+
+void FeeDatabase::Rollback() noexcept {
+    m_level = 0;
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK TRANSACTION;", nullptr, nullptr, nullptr);
+}
+
+QString FeeDatabasePath() {
+    QString folder = QCoreApplication::applicationDirPath();
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder + QStringLiteral("ZVFee2.db3");
+}
+
+void OpenOrCreateFeeDatabase(FeeDatabase& db, const QString& path) {
+    db.setDatabaseName(path);
+    if (QFileInfo::exists(path)) { // follows symbolic links
+        db.Open();
+        return;
+    }
+    db.CreateDatabase();
+    db.Execute(QString::fromLatin1(kCreateMasterSql));
+    db.Execute(QString::fromLatin1(kCreateDetailSql));
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "error.h"
+
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+/// A prepared statement, owned by whoever prepared it and finalized when it goes.
+class Statement {
+public:
+    Statement() = default;
+    explicit Statement(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    sqlite3_stmt* get() const { return m_stmt.get(); }
+    explicit operator bool() const { return bool(m_stmt); }
+
+private:
+    struct Finalize {
+        void operator()(sqlite3_stmt* stmt) const;
+    };
+    std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
+};
+
+/// The connection to the fee database file. Every failure raises ZvError with SQLite's own text
+/// or with the texts below; operations on a closed connection raise
+/// "Cannot perform this operation on a closed database".
+class FeeDatabase {
+public:
+    FeeDatabase() = default;
+    ~FeeDatabase();
+    FeeDatabase(const FeeDatabase&) = delete;
+    FeeDatabase& operator=(const FeeDatabase&) = delete;
+
+    /// The file path; may only change while the connection is closed.
+    void setDatabaseName(const QString& path);
+    const QString& databaseName() const { return m_path; }
+    bool isOpen() const { return m_db != nullptr; }
+
+    /// Opens the existing file for reading and writing, never creating it.
+    /// Raises "Cannot open file %s" with the full path.
+    void Open();
+    /// Creates a new empty database file at the path and opens it.
+    void CreateDatabase();
+    void Close();
+
+    /// Runs every statement of the text; no result rows.
+    void Execute(const QString& sql);
+    /// Prepares one statement with "?" parameters.
+    Statement Prepare16(const QString& sql);
+    void Bind_Int(Statement& stmt, int index, qint32 value);
+    void Bind_Double(Statement& stmt, int index, double value);
+    /// Binds text; an empty text is bound as empty text, never as NULL.
+    void Bind_Str16(Statement& stmt, int index, const QString& value);
+    /// One step; true when it yielded a row. A busy or locked database is tried again 10 ms
+    /// later, 8 tries in all, before its error is raised.
+    bool Step(Statement& stmt);
+    /// One step (with the same retries), then a reset so the statement can be bound and stepped
+    /// again. The reset happens also when the step failed.
+    bool StepAndReset(Statement& stmt);
+
+    /// BEGIN DEFERRED TRANSACTION at the outermost level, otherwise one level deeper.
+    void StartTransaction();
+    /// One level back; "COMMIT TRANSACTION;" when leaving the outermost level; nothing when no
+    /// transaction is open.
+    void Commit();
+    /// Leaves any open transaction, rolling back what it holds, and resets the level count.
+    /// Never raises: it is called on failure paths.
+    void Rollback() noexcept;
+    int transactionLevel() const { return m_level; }
+
+    /// The raw handle, for the result view reader of this library.
+    sqlite3* handle() const { return m_db; }
+    /// Raises the closed-database error when the connection is closed.
+    void requireOpen() const;
+    /// Raises ZvError with the connection's current SQLite message.
+    [[noreturn]] void raiseLastError() const;
+
+private:
+    void openWith(int flags);
+
+    QString m_path;
+    sqlite3* m_db = nullptr;
+    int m_level = 0;
+};
+
+/// The fee database file beside the program: the executable's folder followed by "ZVFee2.db3".
+QString FeeDatabasePath();
+
+/// The two statements that create the fee tables.
+extern const char* const kCreateMasterSql;
+extern const char* const kCreateDetailSql;
+
+/// Opens the file at path, or creates it with the two tables when no file exists there.
+void OpenOrCreateFeeDatabase(FeeDatabase& db, const QString& path);

@@ -1,0 +1,177 @@
+#include "feedatabase.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+int count(FeeDatabase& db, const QString& sql) {
+    Statement st = db.Prepare16(sql);
+    if (!db.Step(st))
+        return -1;
+    return sqlite3_column_int(st.get(), 0);
+}
+
+QStringList columns(FeeDatabase& db, const QString& table) {
+    Statement st = db.Prepare16(QStringLiteral("SELECT * FROM ") + table);
+    QStringList names;
+    for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
+        names << QString::fromUtf8(sqlite3_column_name(st.get(), i));
+    return names;
+}
+
+QString errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ZvError& e) {
+        return e.message();
+    }
+    return QString();
+}
+} // namespace
+
+class TestFeeDatabase : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void createsBothTablesWithTheirColumns() {
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, path(QStringLiteral("new.db3")));
+        QVERIFY(QFile::exists(path(QStringLiteral("new.db3"))));
+        QCOMPARE(columns(db, QStringLiteral("Master")),
+                 QStringList({"TNumber", "TName", "Date", "Time", "Seconds", "Entrants", "Paid",
+                              "Bonus", "Multiply", "BuyIn", "Fee", "RebuyFee"}));
+        QCOMPARE(columns(db, QStringLiteral("Detail")),
+                 QStringList({"TNumber", "Player", "Fees"}));
+    }
+
+    void existingFilesOpenAndFailAtFirstQuery_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("zero bytes") << QByteArray() << "no such table: Master";
+        QTest::newRow("not a database")
+            << QByteArray("this is a results file, not a database\n").repeated(200)
+            << "file is not a database";
+    }
+    void existingFilesOpenAndFailAtFirstQuery() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        const QString file = path(QString::fromLatin1(QTest::currentDataTag()) + ".db3");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, file); // opens, does not create tables
+        QVERIFY(db.isOpen());
+        QCOMPARE(errorOf([&] { db.Prepare16(QStringLiteral("SELECT * FROM Master")); }), error);
+        QCOMPARE(QFile(file).size(), qint64(content.size())); // the file was left as it was
+    }
+
+    void openNeverCreates() {
+        FeeDatabase db;
+        const QString file = path(QStringLiteral("missing/none.db3"));
+        db.setDatabaseName(file);
+        QCOMPARE(errorOf([&] { db.Open(); }), QStringLiteral("Cannot open file ") + file);
+        QVERIFY(!db.isOpen());
+    }
+
+    void closedConnectionRaisesForEveryOperation() {
+        FeeDatabase db;
+        Statement none;
+        const QList<std::function<void()>> ops = {
+            [&] { db.Execute(QStringLiteral("SELECT 1")); },
+            [&] { db.Prepare16(QStringLiteral("SELECT 1")); },
+            [&] { db.Bind_Int(none, 1, 1); },
+            [&] { db.Bind_Double(none, 1, 1.0); },
+            [&] { db.Bind_Str16(none, 1, QString()); },
+            [&] { db.Step(none); },
+            [&] { db.StepAndReset(none); },
+            [&] { db.StartTransaction(); },
+            [&] { db.Commit(); },
+        };
+        for (const auto& op : ops)
+            QCOMPARE(errorOf(op), QStringLiteral("Cannot perform this operation on a closed database"));
+    }
+
+    void replaceSemanticsAndCaseDistinctPlayers() {
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, path(QStringLiteral("replace.db3")));
+        Statement m = db.Prepare16(QStringLiteral("REPLACE INTO Master (TNumber, TName) VALUES(?, ?);"));
+        for (const char* name : {"First", "Second"}) {
+            db.Bind_Int(m, 1, 7);
+            db.Bind_Str16(m, 2, QString::fromLatin1(name));
+            db.StepAndReset(m);
+        }
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 1);
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master WHERE TName='Second'")), 1);
+
+        Statement d = db.Prepare16(QStringLiteral("REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);"));
+        const QList<QPair<QString, double>> rows = {{"kilo", 1}, {"Kilo", 2}, {"kilo", 3}, {"", 4}};
+        for (const auto& [player, fee] : rows) {
+            db.Bind_Int(d, 1, 7);
+            db.Bind_Str16(d, 2, player);
+            db.Bind_Double(d, 3, fee);
+            db.StepAndReset(d);
+        }
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Detail")), 3);
+        QCOMPARE(count(db, QStringLiteral("SELECT Fees FROM Detail WHERE Player='kilo'")), 3);
+        // An empty name is stored as empty text, not NULL.
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Detail WHERE Player=''")), 1);
+    }
+
+    void nestedTransactionsCommitAtTheOutermostLevel() {
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, path(QStringLiteral("tx.db3")));
+        db.StartTransaction();
+        db.StartTransaction();
+        db.Execute(QStringLiteral("INSERT INTO Master (TNumber) VALUES (1)"));
+        db.Commit();
+        QCOMPARE(db.transactionLevel(), 1);
+        QVERIFY(!sqlite3_get_autocommit(db.handle())); // still open
+        db.Commit();
+        QVERIFY(sqlite3_get_autocommit(db.handle()));
+        db.Commit(); // nothing open: does nothing
+
+        db.StartTransaction();
+        db.Execute(QStringLiteral("INSERT INTO Master (TNumber) VALUES (2)"));
+        db.Rollback();
+        QCOMPARE(db.transactionLevel(), 0);
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 1);
+        db.StartTransaction(); // a fresh transaction of its own
+        db.Execute(QStringLiteral("INSERT INTO Master (TNumber) VALUES (3)"));
+        db.Commit();
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 2);
+    }
+
+    void busyStepIsTriedEightTimesThenFails() {
+        const QString file = path(QStringLiteral("busy.db3"));
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, file);
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(file.toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+        int busyCalls = 0;
+        sqlite3_busy_handler(
+            db.handle(), [](void* n, int) { ++*static_cast<int*>(n); return 0; }, &busyCalls);
+        Statement ins = db.Prepare16(QStringLiteral("INSERT INTO Master (TNumber) VALUES (1)"));
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(errorOf([&] { db.StepAndReset(ins); }), QStringLiteral("database is locked"));
+        QCOMPARE(busyCalls, 8);
+        QVERIFY(timer.elapsed() >= 60); // seven pauses of 10 ms between the tries
+
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        db.StepAndReset(ins); // the same statement works once the lock is gone
+        QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFeeDatabase)
+#include "test_feedatabase.moc"

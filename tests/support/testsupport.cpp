@@ -1,0 +1,29 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+bool RecordingMessages::show(MessageKind kind, const QString& text) {
+    shown.append({kind, text});
+    if (kind != MessageKind::Confirmation)
+        return true;
+    return answers.isEmpty() ? true : answers.takeFirst();
+}
+
+QStringList RecordingMessages::texts() const {
+    QStringList out;
+    for (const auto& m : shown)
+        out << m.second;
+    return out;
+}
+
+QString TestDataPath(const QString& name) { return QStringLiteral(ZV_TEST_DATA_DIR "/") + name; }
+
+void WriteFileBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "operatormessages.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+/// Records every message shown and answers confirmations from a queue (OK when the queue is empty).
+class RecordingMessages : public OperatorMessages {
+public:
+    bool show(MessageKind kind, const QString& text) override;
+
+    QList<QPair<MessageKind, QString>> shown;
+    QList<bool> answers;
+
+    QStringList texts() const;
+    void clear() { shown.clear(); }
+};
+
+/// Full path of a fixture in tests/data.
+QString TestDataPath(const QString& name);
+
+/// Writes bytes to a file, creating folders; fails the running test when it cannot.
+void WriteFileBytes(const QString& path, const QByteArray& bytes);
