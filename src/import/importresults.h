@@ -1,0 +1,40 @@
+#pragma once
+
+#include "feedatabase.h"
+
+#include <QStringList>
+
+/// Writes the tournaments of results files into the fee database. The two REPLACE statements are
+/// prepared when the first tournament is written and reused, rebound for every row, until the
+/// importer goes, so a run of many files prepares them once. The importer opens no transaction:
+/// its caller opens one for the run and commits it.
+class ResultsImporter {
+public:
+    explicit ResultsImporter(FeeDatabase& db);
+    ~ResultsImporter();
+    ResultsImporter(const ResultsImporter&) = delete;
+    ResultsImporter& operator=(const ResultsImporter&) = delete;
+
+    /// Reads the lines of one results file (without line terminators) and writes one Master row
+    /// per tournament with fee-paying entries and one Detail row per player of it. Returns the
+    /// number of tournaments written. Raises ZvError for a start or stop field that is not an
+    /// integer ("'%s' is not a valid integer value") or not a valid date and time ("'%s' is not a
+    /// valid date and time"), and for database errors; rows written before stay in the caller's
+    /// transaction.
+    int Import(const QStringList& lines);
+
+private:
+    struct Tournament;
+    void write(const Tournament& t);
+
+    FeeDatabase& m_db;
+    Statement m_master;
+    Statement m_detail;
+};
+
+/// One results file's lines into the fee database; see ResultsImporter::Import.
+int ImportResults(const QStringList& lines, FeeDatabase& db);
+
+/// The statements that write a tournament and its players.
+extern const char16_t* const kReplaceMasterSql;
+extern const char16_t* const kReplaceDetailSql;

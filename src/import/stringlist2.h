@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+/// A line list that reads a results file the way the poker server writes it.
+class TStringList2 : public QStringList {
+public:
+    using QStringList::QStringList;
+
+    /// Replaces the lines with those of the file at path. The file is read whole, without any
+    /// lock, so a file that the server still holds open for writing reads all the same.
+    /// Encoding: a byte-order mark (UTF-8, UTF-16 LE, UTF-16 BE), else Windows-1252 (the stand-in
+    /// for the ANSI code page). A NUL ends the text; lines end at CR LF, CR or LF, and a final
+    /// line break adds no empty line. Raises ZvError when the file cannot be opened or read.
+    void LoadFromFile(const QString& path);
+
+    /// Replaces the lines with those of the given file content (same rules as LoadFromFile).
+    void SetFromBytes(const QByteArray& bytes);
+};
+
+/// The text of a results file's bytes: byte-order mark decides the encoding, else Windows-1252;
+/// the text ends at the first NUL.
+QString DecodeResultsText(const QByteArray& bytes);
+
+/// Cuts text into lines at CR LF, lone CR and lone LF; a break at the very end adds no line.
+QStringList SplitResultsLines(const QString& text);
