@@ -1,0 +1,26 @@
+#include "reportfixture.h"
+
+#include "feedatabase.h"
+
+void CreateReportFixture(FeeDatabase& db, const QString& path) {
+    OpenOrCreateFeeDatabase(db, path);
+    db.Execute(QStringLiteral(
+        "INSERT INTO Master VALUES (1, 'Daily \"Turbo\"', '2024-03-01', '20:00', 3600, 10, 3, 0, "
+        "'No', 10, 1, '0');"
+        "INSERT INTO Master VALUES (2, 'Sunday, Major', '2024-03-02', '21:00', NULL, 8, 2, 12.5, "
+        "'Yes', 100, 10, '1');"
+        "INSERT INTO Master VALUES (3, 'Caf\u00e9', '2024-03-05', '19:30', 1800, NULL, 1, NULL, "
+        "'No', 0.5, 0.05, NULL);"
+        "INSERT INTO Detail VALUES (1, 'Alice', 7.5), (1, 'Bob', 5), (2, 'Alice', 5),"
+        " (2, '\"', 2.25), (2, 'Smith, John', 1), (3, 'Line' || char(13, 10) || 'Break', 0.00005),"
+        " (3, 'Zo\u00eb \u20ac', 3), (3, '\u4e2d\u6587 \U0001F600', NULL);"
+        "CREATE TABLE Numbers (Id INTEGER, Whole INTEGER, Value REAL);"
+        "INSERT INTO Numbers VALUES (1, 0, 0.0001), (2, -42, 0.00005), (3, 9007199254740993, "
+        "1e15), (4, 10, 999999999999999), (5, 1, 0.1 + 0.2), (6, 2, 1.0 / 3),"
+        " (7, 3, -3.25), (8, 4, 123456789.123456789), (9, 5, 10.0), (10, 6, -0.0);"));
+}
+
+QString FeesByPlayerSql() {
+    return QStringLiteral("SELECT Player, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS "
+                          "Fees FROM Master INNER JOIN Detail USING (TNumber) GROUP BY Player");
+}

@@ -1,0 +1,195 @@
+#include "csvexport.h"
+#include "feedatabase.h"
+#include "reportcatalogue.h"
+#include "reportfixture.h"
+#include "resultset.h"
+#include "testsupport.h"
+#include "windows1252.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+QString Catalogue(int index, QDate start = QDate()) {
+    return ComposeReportSQL(index, start.isValid() ? std::optional(start) : std::nullopt,
+                            std::nullopt);
+}
+} // namespace
+
+class TestCsvExport : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    FeeDatabase m_db;
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        CreateReportFixture(m_db, m_dir.filePath(QStringLiteral("fees.db3")));
+    }
+
+    void escapesQuotes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("none") << "Alice"
+                              << "Alice";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("one quote") << "\""
+                                   << "\"\"";
+        QTest::newRow("every quote") << "a\"b\"\"c\""
+                                     << "a\"\"b\"\"\"\"c\"\"";
+        QTest::newRow("other characters untouched") << "x,y\r\n'z'"
+                                                    << "x,y\r\n'z'";
+    }
+    void escapesQuotes() {
+        QFETCH(QString, text);
+        QFETCH(QString, escaped);
+        QCOMPARE(EscapeCSVQuotes(text), escaped);
+    }
+
+    void buildsTheFileByteForByte_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("golden");
+        QTest::newRow("fees by player") << FeesByPlayerSql() << "C"
+                                        << "fees-by-player.csv";
+        QTest::newRow("decimal comma quotes only numbers holding one")
+            << FeesByPlayerSql() << "de_DE"
+            << "fees-by-player-decimal-comma.csv";
+        QTest::newRow("columns without rows: header alone")
+            << Catalogue(1, QDate(2030, 1, 1)) << "C"
+            << "header-only.csv";
+        QTest::newRow("total fees in an empty range: text-kind NULL")
+            << Catalogue(5, QDate(2030, 1, 1)) << "C"
+            << "total-fees-no-rows-in-range.csv";
+        QTest::newRow("one column") << "SELECT TNumber FROM Master ORDER BY TNumber"
+                                    << "C"
+                                    << "one-column.csv";
+        QTest::newRow("NULL numbers first, middle and last")
+            << "SELECT Seconds, Entrants, Bonus FROM Master ORDER BY TNumber"
+            << "C"
+            << "nulls-first-middle-last.csv";
+        QTest::newRow("master only") << Catalogue(6) << "C"
+                                     << "master-only.csv";
+        QTest::newRow("number forms") << "SELECT Whole, Value FROM Numbers ORDER BY Id"
+                                      << "C"
+                                      << "number-forms.csv";
+    }
+    void buildsTheFileByteForByte() {
+        QFETCH(QString, sql);
+        QFETCH(QString, locale);
+        QFETCH(QString, golden);
+        ResultSet view;
+        view.open(m_db, sql);
+        view.setCurrentRow(view.rowCount() - 1);
+        const qsizetype current = view.currentRow();
+        QCOMPARE(BuildCsvFile(view, QLocale(locale)),
+                 ReadAll(TestDataPath(QStringLiteral("reportcsv/") + golden)));
+        QCOMPARE(view.currentRow(), current);
+    }
+
+    void headerQuotesEveryName_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("numbers and text alike") << "SELECT TNumber, Bonus, TName FROM Master"
+                                                << QByteArray("\"TNumber\",\"Bonus\",\"TName\"");
+        QTest::newRow("repeated names")
+            << "SELECT m.TNumber, d.TNumber, d.tnumber FROM Master m JOIN Detail d USING (TNumber)"
+            << QByteArray("\"TNumber\",\"TNumber_1\",\"tnumber_2\"");
+        QTest::newRow("quote in a name")
+            << "SELECT 1 AS \"Say \"\"hi\"\"\"" << QByteArray("\"Say \"\"hi\"\"\"");
+        QTest::newRow("non-ASCII name")
+            << "SELECT 1 AS \"Geb\u00fchr \u20ac \u4e2d\"" << QByteArray("\"Geb\xfchr \x80 ?\"");
+    }
+    void headerQuotesEveryName() {
+        QFETCH(QString, sql);
+        QFETCH(QByteArray, header);
+        ResultSet view;
+        view.open(m_db, sql);
+        QCOMPARE(BuildCsvFile(view, QLocale::c()).split('\r').first(), header);
+    }
+
+    void textIsNeverCut() {
+        const QString longName = QStringLiteral("A player whose name runs well past twenty");
+        ResultSet view;
+        view.open(m_db, QStringLiteral("SELECT '%1' AS Player").arg(longName));
+        QCOMPARE(BuildCsvFile(view, QLocale::c()),
+                 "\"Player\"\r\n\"" + longName.toLatin1() + "\"\r\n");
+    }
+
+    void encodesWindows1252WithQuestionMarks_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII") << "Bob, 12.5" << QByteArray("Bob, 12.5");
+        QTest::newRow("Latin-1 letters")
+            << "\u00e9\u00fc\u00df\u00ff" << QByteArray("\xe9\xfc\xdf\xff");
+        QTest::newRow("the 0x80 block")
+            << "\u20ac\u2013\u201c\u0160" << QByteArray("\x80\x96\x93\x8a");
+        QTest::newRow("outside the code page") << "a\u4e2db\u0100" << QByteArray("a?b?");
+        QTest::newRow("outside the basic plane: one ?")
+            << QString::fromUtf16(u"x\U0001F600y") << QByteArray("x?y");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "z" << QByteArray("?z");
+        QTest::newRow("control 0x1A kept") << QString(QChar(0x1A)) << QByteArray("\x1a");
+    }
+    void encodesWindows1252WithQuestionMarks() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(ToWindows1252(text), bytes);
+    }
+
+    void writeReplacesTheWholeFile() {
+        const QString path = m_dir.filePath(QStringLiteral("replace.csv"));
+        WriteFileBytes(path, QByteArray(5000, 'x'));
+        WriteCsvFile(path, "\"A\"\r\n");
+        QCOMPARE(ReadAll(path), QByteArray("\"A\"\r\n"));
+    }
+
+    void failedWriteNamesTheFileAndKeepsTheOldOne() {
+        // A file size limit makes the write fail part-way, as a full disk would.
+        const QString path = m_dir.filePath(QStringLiteral("old.csv"));
+        WriteFileBytes(path, "old content\r\n");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
+        try {
+            WriteCsvFile(path, QByteArray(64 * 1024, 'n'));
+        } catch (const ZvError& e) {
+            error = e.message();
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)),
+                 qPrintable(error));
+        QVERIFY(error.size() > path.size() + 24); // the system's reason follows
+        QCOMPARE(ReadAll(path), QByteArray("old content\r\n"));
+        QCOMPARE(QDir(m_dir.path()).entryList({"old.csv*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"old.csv"});
+    }
+
+    void missingFolderNamesTheFullPath() {
+        const QString path = m_dir.filePath(QStringLiteral("gone/report.csv"));
+        try {
+            WriteCsvFile(path, "x\r\n");
+            QFAIL("no error raised");
+        } catch (const ZvError& e) {
+            QVERIFY2(
+                e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)),
+                qPrintable(e.message()));
+        }
+        QVERIFY(!QFile::exists(path));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCsvExport)
+#include "test_csvexport.moc"
