@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
 class FeeDatabase;
 
 /// The kind of a result column: from its declared type by SQLite's affinity rules, or, for an
@@ -15,17 +17,33 @@ struct ResultColumn {
     ColumnKind kind = ColumnKind::Text;
 };
 
+/// The kind of a column with the declared type declType (SQLite's column affinity: "INT" ->
+/// Integer; "CHAR", "CLOB", "TEXT" -> Text; "BLOB" -> Blob; any other declared type -> Float).
+/// An empty declType means no declared type: the kind then follows storageClass (an SQLITE_*
+/// type code of the first row's value; SQLITE_NULL, or 0 for no row, gives Text).
+ColumnKind ColumnKindFor(const QString& declType, int storageClass);
+
+/// The names of result columns after the repeated-name rule: a name that repeats an earlier one,
+/// letter case ignored, gets "_1" appended, or "_2" when that is taken too, and so on.
+QStringList UniqueColumnNames(const QStringList& names);
+
 /// A read-only snapshot of every row of one query, with a current row. Values are held per column
 /// in the column's kind (an integer column holds 64-bit integers, a floating-point column doubles,
-/// a text column interned full texts), each cell possibly NULL. Opening raises ZvError with the
-/// database's message when the query fails; a closed set has no columns and no rows.
+/// a text column indexes into a store where every distinct text is kept once), each cell possibly
+/// NULL. Texts are kept whole. Opening raises ZvError with the database's message when the query
+/// fails; a closed set has no columns and no rows.
+///
+/// A set can be linked to a master set on a key column (linkTo): it then shows only the rows
+/// whose key equals the key of the master's current row, and follows every move of the master.
+/// Row numbers, rowCount and the current row always refer to the rows shown.
 class ResultSet : public QObject {
     Q_OBJECT
 public:
     explicit ResultSet(QObject* parent = nullptr);
     ~ResultSet() override;
 
-    /// Runs the query, fetches every row and makes the first row current.
+    /// Runs the query, fetches every row and makes the first row current. Raises ZvError (the
+    /// set then stays closed) when the query fails or yields no result columns.
     void open(FeeDatabase& db, const QString& sql);
     /// Drops rows and columns.
     void close();
@@ -33,12 +51,17 @@ public:
 
     int columnCount() const;
     const ResultColumn& column(int index) const;
+    /// The first column with this name (letter case ignored), -1 when there is none.
+    int columnIndex(const QString& name) const;
+    /// The rows shown: all rows, or those of the master's current row when linked.
     qsizetype rowCount() const;
+    /// Every row the query yielded, whatever the link shows.
+    qsizetype totalRowCount() const;
 
     bool isNull(qsizetype row, int column) const;
-    qint64 integerAt(qsizetype row, int column) const; ///< Integer columns
-    double realAt(qsizetype row, int column) const;    ///< Float columns
-    QString textAt(qsizetype row, int column) const;   ///< Text columns (full text, never cut)
+    qint64 integerAt(qsizetype row, int column) const;  ///< Integer columns
+    double realAt(qsizetype row, int column) const;     ///< Float columns
+    QString textAt(qsizetype row, int column) const;    ///< Text columns (full text, never cut)
     QByteArray blobAt(qsizetype row, int column) const; ///< Blob columns
     /// The cell as a variant of its column's kind; an invalid QVariant for NULL.
     QVariant value(qsizetype row, int column) const;
@@ -51,12 +74,25 @@ public:
     /// 1-based position and row count for the status lines; 0 and 0 without rows.
     qsizetype position() const { return currentRow() + 1; }
 
+    /// Shows only the rows whose column keyField equals the keyField of master's current row,
+    /// following every move of master; with no current master row no rows show. The link
+    /// holds across open and close of either set; nullptr removes it.
+    void linkTo(ResultSet* master, const QString& keyField);
+
 Q_SIGNALS:
     void currentRowChanged();
-    /// Emitted after open and close, so views can reset.
+    /// Emitted before and after open and close (columns and rows change), so views can reset.
+    void aboutToReset();
     void reset();
+    /// Emitted before and after a linked set changes the rows it shows (the columns stay).
+    void rowsAboutToChange();
+    void rowsChanged();
 
 private:
+    void followMaster();
+    void applyLink();
+    qsizetype sourceRow(qsizetype row) const;
+
     struct Data;
-    Data* d;
+    std::unique_ptr<Data> d;
 };

@@ -1,0 +1,389 @@
+#include "resultset.h"
+
+#include "feedatabase.h"
+#include "keyindex.h"
+#include "textstore.h"
+
+#include <QPointer>
+#include <sqlite3.h>
+
+#include <bit>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+ColumnKind ColumnKindFor(const QString& declType, int storageClass) {
+    if (!declType.isEmpty()) {
+        const QString type = declType.toUpper();
+        if (type.contains(u"INT"))
+            return ColumnKind::Integer;
+        if (type.contains(u"CHAR") || type.contains(u"CLOB") || type.contains(u"TEXT"))
+            return ColumnKind::Text;
+        if (type.contains(u"BLOB"))
+            return ColumnKind::Blob;
+        return ColumnKind::Float;
+    }
+    switch (storageClass) {
+    case SQLITE_INTEGER:
+        return ColumnKind::Integer;
+    case SQLITE_FLOAT:
+        return ColumnKind::Float;
+    case SQLITE_BLOB:
+        return ColumnKind::Blob;
+    default: // SQLITE_TEXT, SQLITE_NULL, no row
+        return ColumnKind::Text;
+    }
+}
+
+QStringList UniqueColumnNames(const QStringList& names) {
+    QStringList out;
+    out.reserve(names.size());
+    const auto taken = [&out](const QString& name) {
+        return out.contains(name, Qt::CaseInsensitive);
+    };
+    for (const QString& name : names) {
+        QString unique = name;
+        for (int n = 1; taken(unique); ++n)
+            unique = name + u'_' + QString::number(n); // "%s_%d"
+        out.append(unique);
+    }
+    return out;
+}
+
+namespace {
+
+/// The values of one column, held in the column's kind. Text and blob cells are ids into the
+/// set's TextStore. The null mask covers every kind.
+struct ColumnData {
+    ResultColumn info;
+    std::vector<qint64> integers;
+    std::vector<double> reals;
+    std::vector<quint32> ids;
+    std::vector<bool> nulls;
+
+    void append(sqlite3_stmt* stmt, int index, TextStore& store) {
+        const bool null = sqlite3_column_type(stmt, index) == SQLITE_NULL;
+        nulls.push_back(null);
+        switch (info.kind) {
+        case ColumnKind::Integer:
+            integers.push_back(null ? 0 : sqlite3_column_int64(stmt, index));
+            break;
+        case ColumnKind::Float:
+            reals.push_back(null ? 0.0 : sqlite3_column_double(stmt, index));
+            break;
+        case ColumnKind::Text:
+        case ColumnKind::Blob: {
+            if (null) {
+                ids.push_back(0);
+                break;
+            }
+            // Text is read as UTF-8, the database's own encoding, so no conversion runs for a
+            // value that repeats; it becomes a QString only when it is read.
+            const void* data = info.kind == ColumnKind::Text
+                                   ? static_cast<const void*>(sqlite3_column_text(stmt, index))
+                                   : sqlite3_column_blob(stmt, index);
+            const int size = sqlite3_column_bytes(stmt, index);
+            ids.push_back(store.intern(QByteArrayView(static_cast<const char*>(data), size)));
+            break;
+        }
+        }
+    }
+};
+
+/// A double as a key code: equal values give equal codes (0.0 and -0.0 included).
+qint64 FloatKeyCode(double value) {
+    return std::bit_cast<qint64>(value == 0.0 ? 0.0 : value);
+}
+
+/// The rows of a column grouped by their key codes; NULL cells equal no master row and are left
+/// out.
+KeyIndex BuildKeyIndex(const ColumnData& key, qsizetype rows) {
+    std::vector<std::pair<qint64, quint32>> pairs;
+    pairs.reserve(size_t(rows));
+    for (qsizetype r = 0; r < rows; ++r) {
+        if (key.nulls[size_t(r)])
+            continue;
+        const qint64 code = key.info.kind == ColumnKind::Integer ? key.integers[size_t(r)]
+                            : key.info.kind == ColumnKind::Float
+                                ? FloatKeyCode(key.reals[size_t(r)])
+                                : qint64(key.ids[size_t(r)]);
+        pairs.emplace_back(code, quint32(r));
+    }
+    KeyIndex index;
+    index.build(std::move(pairs));
+    return index;
+}
+
+} // namespace
+
+struct ResultSet::Data {
+    bool open = false;
+    std::vector<ColumnData> columns;
+    qsizetype rows = 0;
+    TextStore store;
+    qsizetype current = -1;
+
+    // The link to a master set: the rows shown are index.rowsOf(key of the master's current row).
+    QPointer<ResultSet> master;
+    QString keyField;
+    QList<QMetaObject::Connection> connections;
+    int keyColumn = -1;
+    KeyIndex index;
+    std::span<const quint32> shown;
+
+    bool linked() const { return !master.isNull(); }
+    std::optional<qint64> keyCode(const ResultSet& from, qsizetype row, int column) const;
+};
+
+/// The code under which this (detail) set indexes the value of a cell of from (the master).
+/// Integer keys are their value, floats their bit pattern, texts and blobs their store id; a
+/// value that cannot equal any key of this set has no code.
+std::optional<qint64> ResultSet::Data::keyCode(const ResultSet& from, qsizetype row,
+                                               int column) const {
+    if (from.isNull(row, column))
+        return std::nullopt;
+    const QVariant value = from.value(row, column);
+    bool ok = false;
+    switch (columns[size_t(keyColumn)].info.kind) {
+    case ColumnKind::Integer: {
+        if (from.column(column).kind == ColumnKind::Float) {
+            const double real = value.toDouble();
+            if (real != std::floor(real) || std::abs(real) > 9.0e18)
+                return std::nullopt;
+            return qint64(real);
+        }
+        const qint64 integer = value.toLongLong(&ok);
+        return ok ? std::optional<qint64>(integer) : std::nullopt;
+    }
+    case ColumnKind::Float: {
+        const double real = value.toDouble(&ok);
+        return ok ? std::optional<qint64>(FloatKeyCode(real)) : std::nullopt;
+    }
+    case ColumnKind::Text:
+    case ColumnKind::Blob: {
+        const QByteArray bytes = value.typeId() == QMetaType::QByteArray
+                                     ? value.toByteArray()
+                                     : value.toString().toUtf8();
+        const qint64 id = store.find(bytes);
+        return id < 0 ? std::nullopt : std::optional<qint64>(id);
+    }
+    }
+    return std::nullopt;
+}
+
+ResultSet::ResultSet(QObject* parent) : QObject(parent), d(std::make_unique<Data>()) {}
+
+ResultSet::~ResultSet() {
+    for (const auto& c : d->connections)
+        disconnect(c);
+}
+
+void ResultSet::open(FeeDatabase& db, const QString& sql) {
+    close();
+    Statement stmt = db.Prepare16(sql);
+    const int count = sqlite3_column_count(stmt.get());
+    if (count == 0) // not a query: refuse it before it changes anything
+        throw ZvError(QStringLiteral("The statement returns no result columns"));
+
+    bool row = db.Step(stmt);
+    QStringList names;
+    std::vector<ColumnData> columns(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        names.append(QString::fromUtf8(sqlite3_column_name(stmt.get(), i)));
+        const char* decl = sqlite3_column_decltype(stmt.get(), i);
+        const int storage = row ? sqlite3_column_type(stmt.get(), i) : 0;
+        columns[size_t(i)].info.kind = ColumnKindFor(QString::fromUtf8(decl), storage);
+    }
+    names = UniqueColumnNames(names);
+    for (int i = 0; i < count; ++i)
+        columns[size_t(i)].info.name = names[i];
+
+    int keyColumn = -1;
+    if (d->linked()) {
+        for (int i = 0; i < count && keyColumn < 0; ++i)
+            if (names[i].compare(d->keyField, Qt::CaseInsensitive) == 0)
+                keyColumn = i;
+        if (keyColumn < 0)
+            throw ZvError(QStringLiteral("Field '%1' not found").arg(d->keyField));
+    }
+
+    TextStore store;
+    qsizetype rows = 0;
+    for (; row; row = db.Step(stmt), ++rows)
+        for (int i = 0; i < count; ++i)
+            columns[size_t(i)].append(stmt.get(), i, store);
+
+    KeyIndex index;
+    if (keyColumn >= 0)
+        index = BuildKeyIndex(columns[size_t(keyColumn)], rows);
+
+    Q_EMIT aboutToReset();
+    d->columns.swap(columns);
+    d->rows = rows;
+    std::swap(d->store, store);
+    std::swap(d->index, index);
+    d->keyColumn = keyColumn;
+    d->open = true;
+    d->shown = {};
+    if (d->linked())
+        applyLink();
+    d->current = rowCount() > 0 ? 0 : -1;
+    Q_EMIT reset();
+    Q_EMIT currentRowChanged();
+}
+
+void ResultSet::close() {
+    if (!d->open)
+        return;
+    Q_EMIT aboutToReset();
+    std::vector<ColumnData>().swap(d->columns);
+    d->rows = 0;
+    d->store.clear();
+    d->index.clear();
+    d->shown = {};
+    d->keyColumn = -1;
+    d->current = -1;
+    d->open = false;
+    Q_EMIT reset();
+}
+
+bool ResultSet::isOpen() const {
+    return d->open;
+}
+
+int ResultSet::columnCount() const {
+    return int(d->columns.size());
+}
+
+const ResultColumn& ResultSet::column(int index) const {
+    return d->columns[size_t(index)].info;
+}
+
+int ResultSet::columnIndex(const QString& name) const {
+    for (int i = 0; i < columnCount(); ++i)
+        if (d->columns[size_t(i)].info.name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+qsizetype ResultSet::rowCount() const {
+    return d->linked() ? qsizetype(d->shown.size()) : d->rows;
+}
+
+qsizetype ResultSet::totalRowCount() const {
+    return d->rows;
+}
+
+qsizetype ResultSet::sourceRow(qsizetype row) const {
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return d->linked() ? qsizetype(d->shown[size_t(row)]) : row;
+}
+
+bool ResultSet::isNull(qsizetype row, int column) const {
+    const qsizetype source = sourceRow(row);
+    if (source < 0 || column < 0 || column >= columnCount())
+        return true;
+    return d->columns[size_t(column)].nulls[size_t(source)];
+}
+
+qint64 ResultSet::integerAt(qsizetype row, int column) const {
+    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Integer)
+        return 0;
+    return d->columns[size_t(column)].integers[size_t(sourceRow(row))];
+}
+
+double ResultSet::realAt(qsizetype row, int column) const {
+    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Float)
+        return 0.0;
+    return d->columns[size_t(column)].reals[size_t(sourceRow(row))];
+}
+
+QString ResultSet::textAt(qsizetype row, int column) const {
+    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Text)
+        return {};
+    const quint32 id = d->columns[size_t(column)].ids[size_t(sourceRow(row))];
+    return QString::fromUtf8(d->store.bytes(id));
+}
+
+QByteArray ResultSet::blobAt(qsizetype row, int column) const {
+    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Blob)
+        return {};
+    const quint32 id = d->columns[size_t(column)].ids[size_t(sourceRow(row))];
+    return d->store.bytes(id).toByteArray();
+}
+
+QVariant ResultSet::value(qsizetype row, int column) const {
+    if (isNull(row, column))
+        return {};
+    switch (d->columns[size_t(column)].info.kind) {
+    case ColumnKind::Integer:
+        return integerAt(row, column);
+    case ColumnKind::Float:
+        return realAt(row, column);
+    case ColumnKind::Text:
+        return textAt(row, column);
+    case ColumnKind::Blob:
+        return blobAt(row, column);
+    }
+    return {};
+}
+
+qsizetype ResultSet::currentRow() const {
+    return d->current;
+}
+
+void ResultSet::setCurrentRow(qsizetype row) {
+    const qsizetype rows = rowCount();
+    d->current = rows == 0 ? -1 : std::clamp<qsizetype>(row, 0, rows - 1);
+    Q_EMIT currentRowChanged();
+}
+
+void ResultSet::linkTo(ResultSet* master, const QString& keyField) {
+    for (const auto& c : d->connections)
+        disconnect(c);
+    d->connections.clear();
+    d->master = master;
+    d->keyField = keyField;
+    if (master) {
+        d->connections << connect(master, &ResultSet::currentRowChanged, this,
+                                  &ResultSet::followMaster);
+        // An opening master announces its first row itself; a closing one does not.
+        d->connections << connect(master, &ResultSet::reset, this, [this] {
+            if (!d->master->isOpen())
+                followMaster();
+        });
+    }
+    d->index.clear();
+    d->keyColumn = -1;
+    if (!d->open)
+        return; // the key index is built while opening
+    if (master) {
+        d->keyColumn = columnIndex(keyField);
+        if (d->keyColumn >= 0)
+            d->index = BuildKeyIndex(d->columns[size_t(d->keyColumn)], d->rows);
+    }
+    followMaster();
+}
+
+void ResultSet::applyLink() {
+    d->shown = {};
+    const ResultSet* master = d->master.data();
+    if (!master || !master->isOpen() || master->currentRow() < 0 || d->keyColumn < 0)
+        return;
+    const int masterKey = master->columnIndex(d->keyField);
+    if (masterKey < 0)
+        return;
+    if (const auto code = d->keyCode(*master, master->currentRow(), masterKey))
+        d->shown = d->index.rowsOf(*code);
+}
+
+void ResultSet::followMaster() {
+    if (!d->open)
+        return;
+    Q_EMIT rowsAboutToChange();
+    applyLink();
+    d->current = rowCount() > 0 ? 0 : -1;
+    Q_EMIT rowsChanged();
+    Q_EMIT currentRowChanged();
+}
