@@ -1,7 +1,5 @@
 #include "feedbfixture.h"
 
-#include "filenumberformat.h"
-
 #include <QTest>
 #include <sqlite3.h>
 
@@ -20,7 +18,9 @@ QStringList FeeDbFixture::rows(const QString& sql) {
                 values << QString::number(sqlite3_column_int64(stmt.get(), c));
                 break;
             case SQLITE_FLOAT:
-                values << FormatGeneral15(sqlite3_column_double(stmt.get(), c));
+                // Shortest text that reads back exactly: 0.30000000000000004 stays visible.
+                values << QString::number(sqlite3_column_double(stmt.get(), c), 'g',
+                                          QLocale::FloatingPointShortest);
                 break;
             case SQLITE_NULL:
                 values << QStringLiteral("NULL");

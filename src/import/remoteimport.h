@@ -1,0 +1,30 @@
+#pragma once
+
+#include "busy.h"
+#include "feedatabase.h"
+#include "operatormessages.h"
+#include "remotelist.h"
+
+#include <QList>
+#include <functional>
+#include <optional>
+
+/// The import of remote files: fetches every selected item (in list order) from the server API
+/// and writes its tournaments into the fee database in one transaction.
+///
+/// Nothing selected: "No tournament result files selected" (error). A missing server field: "No
+/// IP specified" as information, the other three as errors. In both cases nothing is sent, no
+/// transaction begins and the result is nothing. Otherwise, under the busy cursor, each item
+/// writes "Retrieving (i of n):  " + its text to the status line and is fetched with the server's
+/// own date and name; an answer that is not "Result=Ok" shows its Error text and ends the loop,
+/// keeping what came before. Then closeFeeTables runs when anything was imported, the status line
+/// reads "Updating database ..." while the transaction commits, is cleared, and the notice
+/// "Tournaments with fees imported:  " + count is shown; the count is returned.
+///
+/// An error from the import of a file, or from beginning or committing the transaction, rolls
+/// the whole run back (the connection leaves the transaction) and is raised again; the status
+/// line keeps its last text.
+std::optional<int> ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
+                                     FeeDatabase& db, OperatorMessages& messages,
+                                     const StatusLine& status,
+                                     const std::function<void()>& closeFeeTables);

@@ -1,0 +1,161 @@
+#include "error.h"
+#include "stringlist2.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+namespace {
+
+const QString kText = QStringLiteral("Tournament=Café Zoë €\r\nPlace1=Jürgen Rebuys:1\r\nStop=");
+const QStringList kLines = {QStringLiteral("Tournament=Café Zoë €"),
+                            QStringLiteral("Place1=Jürgen Rebuys:1"), QStringLiteral("Stop=")};
+
+QByteArray encoded(const char* encoding, const QString& text) {
+    QStringEncoder encoder(encoding);
+    return encoder.encode(text);
+}
+
+} // namespace
+
+class TestStringList2 : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void encodings_data();
+    void encodings();
+    void lineBreaks_data();
+    void lineBreaks();
+    void replacesEarlierLines();
+    void unreadableFileRaises_data();
+    void unreadableFileRaises();
+    void fileHeldOpenForWritingReads();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestStringList2::encodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("Windows-1252") << encoded("windows-1252", kText) << kLines;
+    QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF") + kText.toUtf8() << kLines;
+    QTest::newRow("UTF-16 LE with mark")
+        << QByteArray("\xFF\xFE") + encoded("UTF-16LE", kText) << kLines;
+    QTest::newRow("UTF-16 BE with mark")
+        << QByteArray("\xFE\xFF") + encoded("UTF-16BE", kText) << kLines;
+    // Without a mark UTF-8 is taken for the single-byte code page: keys read, names do not.
+    QTest::newRow("UTF-8 without mark")
+        << QStringLiteral("Place1=Zoë").toUtf8()
+        << QStringList{QString::fromUtf8("Place1=Zo\xC3\x83\xC2\xAB")};
+    QTest::newRow("code page gaps keep their code")
+        << QByteArray("\x81\x8D\x8F\x90\x9D")
+        << QStringList{QStringLiteral("\u0081\u008D\u008F\u0090\u009D")};
+    QTest::newRow("a second mark is text")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << QStringList{QStringLiteral("\uFEFFx")};
+    QTest::newRow("NUL ends the text") << QByteArray("a\r\nb\0c\r\nd", 9) << QStringList{"a", "b"};
+    QTest::newRow("NUL ends UTF-16 text")
+        << QByteArray("\xFF\xFE") + encoded("UTF-16LE", QStringLiteral("a\nb")) +
+               QByteArray("\0\0c\0", 4)
+        << QStringList{"a", "b"};
+    QTest::newRow("mark only") << QByteArray("\xFF\xFE") << QStringList{};
+}
+
+void TestStringList2::encodings() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    const QString path = m_dir.filePath(QStringLiteral("TRencodings.txt"));
+    WriteFileBytes(path, bytes);
+    TStringList2 list;
+    list.LoadFromFile(path);
+    QCOMPARE(static_cast<const QStringList&>(list), lines);
+}
+
+void TestStringList2::lineBreaks_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    const QStringList abc = {"a", "b", "c"};
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\nc") << abc;
+    QTest::newRow("LF") << QByteArray("a\nb\nc") << abc;
+    QTest::newRow("CR") << QByteArray("a\rb\rc") << abc;
+    QTest::newRow("mixed") << QByteArray("a\rb\nc") << abc;
+    QTest::newRow("final break adds no line") << QByteArray("a\r\nb\r\nc\r\n") << abc;
+    QTest::newRow("final CR adds no line") << QByteArray("a\rb\rc\r") << abc;
+    QTest::newRow("two final breaks add one empty line")
+        << QByteArray("a\nb\nc\n\n") << QStringList{"a", "b", "c", ""};
+    QTest::newRow("LF CR is two breaks") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
+    QTest::newRow("blank lines kept") << QByteArray("a\r\n\r\nb") << QStringList{"a", "", "b"};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("one break") << QByteArray("\r\n") << QStringList{""};
+    QTest::newRow("blanks stay") << QByteArray(" a \n") << QStringList{" a "};
+}
+
+void TestStringList2::lineBreaks() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    const QString path = m_dir.filePath(QStringLiteral("TRbreaks.txt"));
+    WriteFileBytes(path, bytes);
+    TStringList2 list;
+    list.LoadFromFile(path);
+    QCOMPARE(static_cast<const QStringList&>(list), lines);
+}
+
+void TestStringList2::replacesEarlierLines() {
+    const QString path = m_dir.filePath(QStringLiteral("TRshort.txt"));
+    WriteFileBytes(path, "x\ny");
+    TStringList2 list{"old 1", "old 2", "old 3"};
+    list.LoadFromFile(path);
+    QCOMPARE(static_cast<const QStringList&>(list), (QStringList{"x", "y"}));
+}
+
+void TestStringList2::unreadableFileRaises_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("TRmissing.txt"));
+    QTest::newRow("a folder") << m_dir.path();
+    QTest::newRow("no permission") << m_dir.filePath(QStringLiteral("TRlocked.txt"));
+}
+
+void TestStringList2::unreadableFileRaises() {
+    QFETCH(QString, path);
+    if (path.endsWith(QStringLiteral("TRlocked.txt"))) {
+        if (geteuid() == 0)
+            QSKIP("the superuser reads every file");
+        WriteFileBytes(path, "Tournament=x");
+        QFile::setPermissions(path, QFileDevice::WriteOwner);
+    }
+    TStringList2 list{"kept"};
+    try {
+        list.LoadFromFile(path);
+        QFAIL("no error raised");
+    } catch (const ZvError& e) {
+        QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+    }
+}
+
+// The server keeps a results file open for writing while it runs; reading must not need a lock.
+void TestStringList2::fileHeldOpenForWritingReads() {
+    const QString path = m_dir.filePath(QStringLiteral("TRopen.txt"));
+    WriteFileBytes(path, "Tournament=Open\r\n");
+    QProcess writer;
+    // Opens the file for appending, takes an exclusive lock on it, writes a line and waits.
+    writer.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("exec 3>>\"$0\"; flock -x 3; printf 'Number=9\\r\\n' >&3; "
+                                 "echo ready; exec sleep 30"),
+                  path});
+    QVERIFY(writer.waitForStarted());
+    QVERIFY(writer.waitForReadyRead(10000));
+    QCOMPARE(writer.readAll(), QByteArray("ready\n"));
+
+    TStringList2 list;
+    list.LoadFromFile(path);
+    QCOMPARE(static_cast<const QStringList&>(list), (QStringList{"Tournament=Open", "Number=9"}));
+    writer.kill();
+    writer.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(TestStringList2)
+#include "test_stringlist2.moc"
