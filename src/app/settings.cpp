@@ -1,0 +1,146 @@
+#include "settings.h"
+
+#include "error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <iterator>
+
+namespace {
+
+// The one table of the store: value name, kind, default.
+constexpr SettingInfo kSettings[] = {
+    {Setting::MainWidth, u"MainWidth", SettingKind::Integer, u"0"},
+    {Setting::MainHeight, u"MainHeight", SettingKind::Integer, u"0"},
+    {Setting::MainMax, u"MainMax", SettingKind::Boolean, u"0"},
+    {Setting::ServerIP, u"ServerIP", SettingKind::Text, u"127.0.0.1"},
+    {Setting::FilePort, u"FilePort", SettingKind::Text, u"8087"},
+    {Setting::APIPath, u"APIPath", SettingKind::Text, u"api"},
+    {Setting::RememberPW, u"RememberPW", SettingKind::Boolean, u"0"},
+    {Setting::Password, u"Password", SettingKind::Text, u""},
+    {Setting::LastFolder, u"LastFolder", SettingKind::Text, u""},
+    {Setting::ViewWidth, u"ViewWidth", SettingKind::Integer, u"0"},
+    {Setting::ViewHeight, u"ViewHeight", SettingKind::Integer, u"0"},
+    {Setting::ViewMax, u"ViewMax", SettingKind::Boolean, u"0"},
+};
+static_assert(std::size(kSettings) == size_t(Setting::ViewMax) + 1);
+
+constexpr auto kSection = u"ZVFee/";
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+QString keyOf(Setting setting) {
+    return QString::fromUtf16(kSection) + SettingName(setting);
+}
+
+int toIntegerOr(const QString& text, int fallback) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : fallback;
+}
+
+/// Makes sure the file exists and is readable by its owner only before anything is written to
+/// it; the settings writer replaces the file keeping the permissions of the one it replaces.
+void prepareOwnerOnlyFile(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.close();
+    }
+    QFile::setPermissions(path, kOwnerOnly);
+}
+
+} // namespace
+
+const SettingInfo& SettingInfoOf(Setting setting) {
+    return kSettings[size_t(setting)];
+}
+
+QString SettingName(Setting setting) {
+    return QString::fromUtf16(SettingInfoOf(setting).name);
+}
+
+SettingsStore::SettingsStore() : SettingsStore(DefaultFilePath()) {}
+
+SettingsStore::SettingsStore(const QString& filePath)
+    : m_path(filePath), m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
+
+SettingsStore::~SettingsStore() {
+    try {
+        Flush();
+    } catch (const ZvError&) {
+        // The caller that cares about failures flushes itself.
+    }
+}
+
+QString SettingsStore::DefaultFilePath() {
+    // The file that QSettings(IniFormat, UserScope, "Kestrelle", "ZVFeeStats") uses, named
+    // directly so that no organisation-wide or system-wide file is ever read in its place.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kestrelle/ZVFeeStats.ini");
+}
+
+bool SettingsStore::readString(Setting setting, QString& out) const {
+    const QString key = keyOf(setting);
+    if (!m_settings->contains(key))
+        return false;
+    const QVariant value = m_settings->value(key);
+    if (value.typeId() != QMetaType::QString)
+        throw ZvError(QStringLiteral("Invalid data type for '%1'").arg(SettingName(setting)));
+    out = value.toString();
+    return true;
+}
+
+int SettingsStore::ReadInteger(Setting setting) const {
+    Q_ASSERT(SettingInfoOf(setting).kind != SettingKind::Text);
+    const int fallback = toIntegerOr(QString::fromUtf16(SettingInfoOf(setting).defaultText), 0);
+    QString text;
+    return readString(setting, text) ? toIntegerOr(text, fallback) : fallback;
+}
+
+bool SettingsStore::ReadBool(Setting setting) const {
+    Q_ASSERT(SettingInfoOf(setting).kind == SettingKind::Boolean);
+    return ReadInteger(setting) != 0;
+}
+
+QString SettingsStore::ReadText(Setting setting) const {
+    Q_ASSERT(SettingInfoOf(setting).kind == SettingKind::Text);
+    QString text;
+    return readString(setting, text) ? text
+                                     : QString::fromUtf16(SettingInfoOf(setting).defaultText);
+}
+
+void SettingsStore::writeString(Setting setting, const QString& value) {
+    if (!m_dirty)
+        prepareOwnerOnlyFile(m_path);
+    m_dirty = true;
+    m_settings->setValue(keyOf(setting), value);
+}
+
+void SettingsStore::WriteInteger(Setting setting, int value) {
+    Q_ASSERT(SettingInfoOf(setting).kind == SettingKind::Integer);
+    writeString(setting, QString::number(value));
+}
+
+void SettingsStore::WriteBool(Setting setting, bool value) {
+    Q_ASSERT(SettingInfoOf(setting).kind == SettingKind::Boolean);
+    writeString(setting, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void SettingsStore::WriteText(Setting setting, const QString& value) {
+    Q_ASSERT(SettingInfoOf(setting).kind == SettingKind::Text);
+    writeString(setting, value);
+}
+
+void SettingsStore::Flush() {
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        throw ZvError(QStringLiteral("Cannot write the settings file ") + m_path);
+    QFile::setPermissions(m_path, kOwnerOnly);
+}
