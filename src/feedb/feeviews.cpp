@@ -1,0 +1,60 @@
+#include "feeviews.h"
+
+#include "feedatabase.h"
+#include "operatormessages.h"
+
+MasterSortOrder NextMasterSortOrder(const MasterSortOrder& current, const QString& clicked) {
+    if (clicked == current.field)
+        return {current.field, !current.descending};
+    return {clicked, false};
+}
+
+QString MasterQueryFor(const MasterSortOrder& order) {
+    QString sql = QStringLiteral("SELECT * FROM Master ORDER BY ") + order.field;
+    if (order.descending)
+        sql += QStringLiteral(" DESC");
+    return sql;
+}
+
+QString RecordStatusText(const QString& what, const ResultSet& view) {
+    return what + QStringLiteral(" record ") + QString::number(view.position()) +
+           QStringLiteral(" of ") + QString::number(view.rowCount());
+}
+
+FeeViews::FeeViews() {
+    detail.linkTo(&master, QString::fromUtf16(kLinkField));
+}
+
+void FeeViews::load(FeeDatabase& db, const StatusLine& masterStatus,
+                    const StatusLine& detailStatus) {
+    master.close();
+    detail.close();
+    masterStatus(QStringLiteral("Loading Master table ..."));
+    detailStatus(QStringLiteral("Loading Detail table ..."));
+    BusyCursor busy;
+    master.open(db, masterSql);
+    detail.open(db, QString::fromUtf16(kDetailSql));
+}
+
+void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailStatus) {
+    master.close();
+    detail.close();
+    masterStatus(QString());
+    detailStatus(QString());
+}
+
+void FeeViews::sortBy(const QString& clicked) {
+    sortOrder = NextMasterSortOrder(sortOrder, clicked);
+    masterSql = MasterQueryFor(sortOrder);
+}
+
+bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
+                      const std::function<void()>& closeViews) {
+    if (!messages.confirm(QStringLiteral("Remove all records from database?")))
+        return false;
+    closeViews();
+    BusyCursor busy;
+    db.Execute(QStringLiteral("DELETE FROM Master"));
+    db.Execute(QStringLiteral("DELETE FROM Detail"));
+    return true;
+}

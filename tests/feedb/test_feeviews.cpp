@@ -1,0 +1,159 @@
+#include "feedatabase.h"
+#include "feeviews.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace {
+int countOf(FeeDatabase& db, const QString& table) {
+    Statement st = db.Prepare16(QStringLiteral("SELECT count(*) FROM ") + table);
+    db.Step(st);
+    return sqlite3_column_int(st.get(), 0);
+}
+} // namespace
+
+class TestFeeViews : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    int m_files = 0;
+
+    /// A fresh fee database with three tournaments, two of them with players.
+    void openFilled(FeeDatabase& db) {
+        OpenOrCreateFeeDatabase(db, m_dir.filePath(QStringLiteral("fees%1.db3").arg(++m_files)));
+        db.Execute(QStringLiteral(
+            "INSERT INTO Master (TNumber, TName, Date) VALUES (1, 'B', '2024-01-02'),"
+            " (2, 'A', '2024-01-03'), (3, 'C', '2024-01-01');"
+            "INSERT INTO Detail VALUES (1, 'Ann', 1), (1, 'Bob', 2), (3, 'Cy', 3);"));
+    }
+
+private Q_SLOTS:
+    void titleClicksChooseTheOrder_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("none") << QStringList{} << "SELECT * FROM Master ORDER BY TNumber;";
+        QTest::newRow("TNumber once")
+            << QStringList{"TNumber"} << "SELECT * FROM Master ORDER BY TNumber DESC";
+        QTest::newRow("TNumber twice")
+            << QStringList{"TNumber", "TNumber"} << "SELECT * FROM Master ORDER BY TNumber";
+        QTest::newRow("TName") << QStringList{"TName"} << "SELECT * FROM Master ORDER BY TName";
+        QTest::newRow("TName twice")
+            << QStringList{"TName", "TName"} << "SELECT * FROM Master ORDER BY TName DESC";
+        QTest::newRow("TName twice, then Date")
+            << QStringList{"TName", "TName", "Date"} << "SELECT * FROM Master ORDER BY Date";
+        QTest::newRow("Date, TName, Date")
+            << QStringList{"Date", "TName", "Date"} << "SELECT * FROM Master ORDER BY Date";
+        QTest::newRow("names compare exactly")
+            << QStringList{"tnumber"} << "SELECT * FROM Master ORDER BY tnumber";
+    }
+    void titleClicksChooseTheOrder() {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, sql);
+        FeeViews views;
+        for (const QString& click : clicks)
+            views.sortBy(click);
+        QCOMPARE(views.masterSql, sql);
+    }
+
+    void loadWritesLoadingTextsAndOpensBoth() {
+        FeeDatabase db;
+        openFilled(db);
+        FeeViews views;
+        QStringList masterLine;
+        QStringList detailLine;
+        views.load(
+            db, [&](const QString& t) { masterLine << t; },
+            [&](const QString& t) { detailLine << t; });
+        QCOMPARE(masterLine, QStringList{"Loading Master table ..."});
+        QCOMPARE(detailLine, QStringList{"Loading Detail table ..."});
+        QCOMPARE(RecordStatusText(QStringLiteral("Master"), views.master),
+                 QStringLiteral("Master record 1 of 3"));
+        QCOMPARE(RecordStatusText(QStringLiteral("Detail"), views.detail),
+                 QStringLiteral("Detail record 1 of 2"));
+        views.master.setCurrentRow(1);
+        QCOMPARE(RecordStatusText(QStringLiteral("Detail"), views.detail),
+                 QStringLiteral("Detail record 0 of 0"));
+        QCOMPARE(BusyCursor::depth(), 0);
+
+        views.close([&](const QString& t) { masterLine << t; },
+                    [&](const QString& t) { detailLine << t; });
+        QCOMPARE(masterLine.last(), QString());
+        QCOMPARE(detailLine.last(), QString());
+        QVERIFY(!views.master.isOpen());
+        QVERIFY(!views.detail.isOpen());
+    }
+
+    void failingLoadLeavesTheViewClosed_data() {
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<bool>("masterOpen");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no Master") << "DROP TABLE Master" << false << "no such table: Master";
+        QTest::newRow("no Detail") << "DROP TABLE Detail" << true << "no such table: Detail";
+    }
+    void failingLoadLeavesTheViewClosed() {
+        QFETCH(QString, drop);
+        QFETCH(bool, masterOpen);
+        QFETCH(QString, error);
+        FeeDatabase db;
+        openFilled(db);
+        FeeViews views;
+        views.load(
+            db, [](const QString&) {}, [](const QString&) {});
+        db.Execute(drop);
+        QString raised;
+        try {
+            views.load(
+                db, [](const QString&) {}, [](const QString&) {});
+        } catch (const ZvError& e) {
+            raised = e.message();
+        }
+        QCOMPARE(raised, error);
+        QCOMPARE(views.master.isOpen(), masterOpen);
+        QVERIFY(!views.detail.isOpen());
+        QCOMPARE(BusyCursor::depth(), 0);
+    }
+
+    void emptyingAsksFirst_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("OK") << true;
+    }
+    void emptyingAsksFirst() {
+        QFETCH(bool, answer);
+        FeeDatabase db;
+        openFilled(db);
+        RecordingMessages messages;
+        messages.answers << answer;
+        int closed = 0;
+        QCOMPARE(EmptyFeeDatabase(db, messages, [&] { ++closed; }), answer);
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown[0].first, MessageKind::Confirmation);
+        QCOMPARE(messages.shown[0].second, QStringLiteral("Remove all records from database?"));
+        QCOMPARE(closed, answer ? 1 : 0);
+        QCOMPARE(countOf(db, QStringLiteral("Master")), answer ? 0 : 3);
+        QCOMPARE(countOf(db, QStringLiteral("Detail")), answer ? 0 : 3);
+        QCOMPARE(BusyCursor::depth(), 0);
+    }
+
+    void emptyingStopsAtAFailingDelete() {
+        FeeDatabase db;
+        openFilled(db);
+        db.Execute(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON Detail"
+                                  " BEGIN SELECT RAISE(ABORT, 'Detail is kept'); END;"));
+        RecordingMessages messages;
+        QString raised;
+        try {
+            EmptyFeeDatabase(db, messages, [] {});
+        } catch (const ZvError& e) {
+            raised = e.message();
+        }
+        QCOMPARE(raised, QStringLiteral("Detail is kept"));
+        QCOMPARE(countOf(db, QStringLiteral("Master")), 0);
+        QCOMPARE(countOf(db, QStringLiteral("Detail")), 3);
+        QCOMPARE(BusyCursor::depth(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFeeViews)
+#include "test_feeviews.moc"
