@@ -1,0 +1,48 @@
+#pragma once
+
+#include "busy.h"
+#include "feedatabase.h"
+#include "operatormessages.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+/// One results file of an import run: the path that is read and the text that the progress
+/// line shows for it.
+struct ImportRunFile {
+    QString path;
+    QString label;
+};
+
+/// What an import run did.
+struct ImportRunOutcome {
+    /// Tournaments written (blocks with fee-paying entries), also those that replaced rows.
+    int imported = 0;
+    /// The file that could not be read and ended the run; empty when every file was read.
+    QString unreadablePath;
+};
+
+/// Imports results files in the given order as one run in one transaction: progress
+/// "Loading (i of n):  label" before each file; a file that cannot be read shows
+/// "Error loading " + its path and ends the loop, and what was read before is committed;
+/// closeFeeTables when something was imported; "Updating database ..."; the commit; then the
+/// notice "Tournaments with fees imported:  N". The wait cursor shows until the files are read.
+/// When an error ends the run (a results file with a bad start or stop, a database error, a
+/// failed commit), nothing of the run is kept: the transaction is rolled back, the connection
+/// leaves it, and the error goes on to the caller.
+ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
+                                    OperatorMessages& messages, const StatusLine& status,
+                                    const std::function<void()>& closeFeeTables);
+
+/// The path of a listed file: the folder with "/" appended when it does not end in one, then
+/// the item text.
+QString LocalFilePath(const QString& folder, const QString& itemText);
+
+/// The import of the selected files of the local list, in list order. Without a selection it
+/// shows the error "No tournament result files selected" and does nothing else.
+ImportRunOutcome ImportLocalFiles(const QString& folder, const QStringList& selectedItems,
+                                  FeeDatabase& db, OperatorMessages& messages,
+                                  const StatusLine& status,
+                                  const std::function<void()>& closeFeeTables);

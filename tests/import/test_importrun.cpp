@@ -1,0 +1,194 @@
+#include "error.h"
+#include "feedbfixture.h"
+#include "importrun.h"
+#include "testsupport.h"
+
+#include <QTest>
+#include <sqlite3.h>
+
+namespace {
+
+QByteArray Tournament(int number, const QByteArray& fee = "1",
+                      const QByteArray& start = "2024-05-03 19:00:00") {
+    return "Tournament=T" + QByteArray::number(number) +
+           "\r\nNumber=" + QByteArray::number(number) + "\r\nBuyIn=10+" + fee +
+           "\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\n"
+           "RebuyFee=No\r\nStart=" +
+           start +
+           "\r\nPlace1=alpha\r\nPlace2=bravo\r\n"
+           "Stop=2024-05-03 20:00:00\r\n";
+}
+
+/// Records what a run shows: status texts (with the wait cursor state) and CloseFeeTables calls.
+struct RunRecorder {
+    RecordingMessages messages;
+    QStringList status;
+    int closeCalls = 0;
+    int busyAtClose = -1;
+    StatusLine statusLine() {
+        return [this](const QString& text) {
+            status << text + (BusyCursor::depth() > 0 ? QStringLiteral(" [busy]") : QString());
+        };
+    }
+    std::function<void()> closeFeeTables() {
+        return [this] {
+            ++closeCalls;
+            busyAtClose = BusyCursor::depth();
+        };
+    }
+};
+
+} // namespace
+
+class TestImportRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void noSelection();
+    void secondOfThreeUnreadable_data();
+    void secondOfThreeUnreadable();
+    void noFeePayingTournaments();
+    void sameFilesTwice();
+    void failedImportRollsBackAndNextRunWorks();
+    void failedCommitRollsBackAndNextRunWorks();
+
+private:
+    std::unique_ptr<FeeDbFixture> m_db;
+    QString m_folder;
+};
+
+void TestImportRun::init() {
+    m_db = std::make_unique<FeeDbFixture>();
+    m_folder = m_db->folder() + QStringLiteral("/TourneyResults");
+    WriteFileBytes(m_folder + "/TR2024-05-03 A.txt", Tournament(1) + Tournament(2));
+    WriteFileBytes(m_folder + "/TR2024-05-03 C.txt", Tournament(3));
+    WriteFileBytes(m_folder + "/TR2024-05-03 Free.txt", Tournament(4, "0"));
+    WriteFileBytes(m_folder + "/TR2024-05-03 Bad.txt", Tournament(5, "1", "2024-05-03 8:00:00"));
+}
+
+void TestImportRun::noSelection() {
+    RunRecorder r;
+    ImportLocalFiles(m_folder, {}, m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
+    QCOMPARE(r.messages.shown.size(), 1);
+    QCOMPARE(r.messages.shown[0].first, MessageKind::Error);
+    QCOMPARE(r.messages.shown[0].second, QStringLiteral("No tournament result files selected"));
+    QCOMPARE(r.status, QStringList{});
+    QCOMPARE(r.closeCalls, 0);
+    QCOMPARE(m_db->db.transactionLevel(), 0);
+}
+
+void TestImportRun::secondOfThreeUnreadable_data() {
+    QTest::addColumn<QString>("suffix"); // appended to the folder
+    QTest::newRow("folder without delimiter") << "";
+    QTest::newRow("folder ending in a delimiter") << "/";
+}
+
+void TestImportRun::secondOfThreeUnreadable() {
+    QFETCH(QString, suffix);
+    RunRecorder r;
+    const ImportRunOutcome outcome = ImportLocalFiles(
+        m_folder + suffix, {"TR2024-05-03 A.txt", "TR2024-05-03 Gone.txt", "TR2024-05-03 C.txt"},
+        m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
+
+    const QString gone = m_folder + "/TR2024-05-03 Gone.txt";
+    QCOMPARE(r.status, (QStringList{"Loading (1 of 3):  TR2024-05-03 A.txt [busy]",
+                                    "Loading (2 of 3):  TR2024-05-03 Gone.txt [busy]",
+                                    "Updating database ...", ""}));
+    QCOMPARE(r.messages.texts(),
+             (QStringList{"Error loading " + gone, "Tournaments with fees imported:  2"}));
+    QCOMPARE(r.messages.shown[0].first, MessageKind::Error);
+    QCOMPARE(r.messages.shown[1].first, MessageKind::Notice);
+    QCOMPARE(outcome.imported, 2);
+    QCOMPARE(outcome.unreadablePath, gone);
+    QCOMPARE(r.closeCalls, 1);
+    QCOMPARE(r.busyAtClose, 0);
+    QCOMPARE(m_db->db.transactionLevel(), 0);
+    QCOMPARE(m_db->rows("SELECT TNumber FROM Master ORDER BY TNumber"), (QStringList{"1", "2"}));
+}
+
+void TestImportRun::noFeePayingTournaments() {
+    RunRecorder r;
+    const ImportRunOutcome outcome =
+        ImportLocalFiles(m_folder, {"TR2024-05-03 Free.txt"}, m_db->db, r.messages, r.statusLine(),
+                         r.closeFeeTables());
+    QCOMPARE(outcome.imported, 0);
+    QCOMPARE(r.messages.texts(), QStringList{"Tournaments with fees imported:  0"});
+    QCOMPARE(r.closeCalls, 0);
+    QCOMPARE(m_db->masterRows(), QStringList{});
+}
+
+void TestImportRun::sameFilesTwice() {
+    const QStringList files = {"TR2024-05-03 A.txt", "TR2024-05-03 C.txt"};
+    RunRecorder first;
+    ImportLocalFiles(m_folder, files, m_db->db, first.messages, first.statusLine(), {});
+    const QStringList master = m_db->masterRows();
+    const QStringList detail = m_db->rows("SELECT * FROM Detail ORDER BY TNumber, Player");
+    RunRecorder second;
+    ImportLocalFiles(m_folder, files, m_db->db, second.messages, second.statusLine(), {});
+    QCOMPARE(second.messages.texts(), QStringList{"Tournaments with fees imported:  3"});
+    QCOMPARE(first.messages.texts(), second.messages.texts());
+    QCOMPARE(m_db->masterRows(), master);
+    QCOMPARE(m_db->rows("SELECT * FROM Detail ORDER BY TNumber, Player"), detail);
+    QCOMPARE(master.size(), 3);
+}
+
+void TestImportRun::failedImportRollsBackAndNextRunWorks() {
+    RunRecorder r;
+    try {
+        ImportLocalFiles(m_folder,
+                         {"TR2024-05-03 A.txt", "TR2024-05-03 Bad.txt", "TR2024-05-03 C.txt"},
+                         m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
+        QFAIL("no error raised");
+    } catch (const ZvError& e) {
+        QCOMPARE(e.message(), QStringLiteral("'8:' is not a valid integer value"));
+    }
+    QCOMPARE(r.status.last(), QStringLiteral("Loading (2 of 3):  TR2024-05-03 Bad.txt [busy]"));
+    QCOMPARE(r.messages.texts(), QStringList{});
+    QCOMPARE(r.closeCalls, 0);
+    QCOMPARE(BusyCursor::depth(), 0);
+    QCOMPARE(m_db->db.transactionLevel(), 0);
+    QVERIFY(sqlite3_get_autocommit(m_db->db.handle()));
+    QCOMPARE(m_db->masterRows(), QStringList{}); // the first file's tournaments went too
+
+    RunRecorder next;
+    ImportLocalFiles(m_folder, {"TR2024-05-03 C.txt"}, m_db->db, next.messages, next.statusLine(),
+                     next.closeFeeTables());
+    QCOMPARE(next.messages.texts(), QStringList{"Tournaments with fees imported:  1"});
+    // Committed for real: a second connection sees it.
+    FeeDatabase other;
+    other.setDatabaseName(m_db->path());
+    other.Open();
+    Statement count = other.Prepare16("SELECT count(*) FROM Master");
+    QVERIFY(other.Step(count));
+    QCOMPARE(sqlite3_column_int(count.get(), 0), 1);
+}
+
+void TestImportRun::failedCommitRollsBackAndNextRunWorks() {
+    // A reader in another connection keeps the commit from getting its lock.
+    FeeDatabase reader;
+    reader.setDatabaseName(m_db->path());
+    reader.Open();
+    reader.Execute("BEGIN");
+    Statement read = reader.Prepare16("SELECT count(*) FROM Master");
+    reader.Step(read);
+
+    RunRecorder r;
+    QVERIFY_THROWS_EXCEPTION(ZvError, ImportLocalFiles(m_folder, {"TR2024-05-03 A.txt"}, m_db->db,
+                                                       r.messages, r.statusLine(), {}));
+    QCOMPARE(r.status.last(), QStringLiteral("Updating database ..."));
+    QCOMPARE(r.messages.texts(), QStringList{});
+    QCOMPARE(m_db->db.transactionLevel(), 0);
+    QVERIFY(sqlite3_get_autocommit(m_db->db.handle()));
+
+    read = Statement();
+    reader.Execute("COMMIT");
+    RunRecorder next;
+    ImportLocalFiles(m_folder, {"TR2024-05-03 A.txt"}, m_db->db, next.messages, next.statusLine(),
+                     {});
+    QCOMPARE(next.messages.texts(), QStringList{"Tournaments with fees imported:  2"});
+    QCOMPARE(m_db->db.transactionLevel(), 0);
+    QCOMPARE(m_db->rows("SELECT TNumber FROM Master ORDER BY TNumber"), (QStringList{"1", "2"}));
+}
+
+QTEST_GUILESS_MAIN(TestImportRun)
+#include "test_importrun.moc"
