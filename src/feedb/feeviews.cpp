@@ -25,15 +25,15 @@ FeeViews::FeeViews() {
     detail.linkTo(&master, QString::fromUtf16(kLinkField));
 }
 
-void FeeViews::load(FeeDatabase& db, const StatusLine& masterStatus,
-                    const StatusLine& detailStatus) {
+void FeeViews::load(FeeDatabase& db, const QString& masterSql, const QString& detailSql,
+                    const StatusLine& masterStatus, const StatusLine& detailStatus) {
     master.close();
     detail.close();
     masterStatus(QStringLiteral("Loading Master table ..."));
     detailStatus(QStringLiteral("Loading Detail table ..."));
     BusyCursor busy;
     master.open(db, masterSql);
-    detail.open(db, QString::fromUtf16(kDetailSql));
+    detail.open(db, detailSql);
 }
 
 void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailStatus) {
@@ -41,11 +41,6 @@ void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailSta
     detail.close();
     masterStatus(QString());
     detailStatus(QString());
-}
-
-void FeeViews::sortBy(const QString& clicked) {
-    sortOrder = NextMasterSortOrder(sortOrder, clicked);
-    masterSql = MasterQueryFor(sortOrder);
 }
 
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,

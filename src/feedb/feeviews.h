@@ -36,25 +36,22 @@ QString MasterQueryFor(const MasterSortOrder& order);
 QString RecordStatusText(const QString& what, const ResultSet& view);
 
 /// The two result views of the fee database page: every tournament, and the fees of the players
-/// of the current tournament. The detail view is linked to the master on TNumber.
+/// of the current tournament. The detail view is linked to the master on TNumber. The query texts
+/// and the order belong to the page and come in with each load.
 class FeeViews {
 public:
     FeeViews();
 
     ResultSet master;
     ResultSet detail;
-    QString masterSql = QString::fromUtf16(kInitialMasterSql);
-    MasterSortOrder sortOrder;
 
     /// Closes both views, writes the two loading texts (painted at once by the status lines),
     /// then opens the master and the detail view under the busy cursor. Raises the error of a
     /// view that does not open; that view stays closed and its status line keeps its loading text.
-    void load(FeeDatabase& db, const StatusLine& masterStatus, const StatusLine& detailStatus);
+    void load(FeeDatabase& db, const QString& masterSql, const QString& detailSql,
+              const StatusLine& masterStatus, const StatusLine& detailStatus);
     /// Closes both views and blanks both status lines.
     void close(const StatusLine& masterStatus, const StatusLine& detailStatus);
-    /// Takes the order of a click on the title of the column named clicked and builds the master
-    /// query from it; the caller then loads the views again.
-    void sortBy(const QString& clicked);
 };
 
 /// Empties both fee tables once the operator confirms "Remove all records from database?":

@@ -28,6 +28,9 @@ class TestFeeViews : public QObject {
             "INSERT INTO Detail VALUES (1, 'Ann', 1), (1, 'Bob', 2), (3, 'Cy', 3);"));
     }
 
+    static QString master() { return QString::fromUtf16(kInitialMasterSql); }
+    static QString detail() { return QString::fromUtf16(kDetailSql); }
+
 private Q_SLOTS:
     void titleClicksChooseTheOrder_data() {
         QTest::addColumn<QStringList>("clicks");
@@ -50,10 +53,13 @@ private Q_SLOTS:
     void titleClicksChooseTheOrder() {
         QFETCH(QStringList, clicks);
         QFETCH(QString, sql);
-        FeeViews views;
-        for (const QString& click : clicks)
-            views.sortBy(click);
-        QCOMPARE(views.masterSql, sql);
+        MasterSortOrder order;
+        QString built = QString::fromUtf16(kInitialMasterSql);
+        for (const QString& click : clicks) {
+            order = NextMasterSortOrder(order, click);
+            built = MasterQueryFor(order);
+        }
+        QCOMPARE(built, sql);
     }
 
     void loadWritesLoadingTextsAndOpensBoth() {
@@ -63,7 +69,7 @@ private Q_SLOTS:
         QStringList masterLine;
         QStringList detailLine;
         views.load(
-            db, [&](const QString& t) { masterLine << t; },
+            db, master(), detail(), [&](const QString& t) { masterLine << t; },
             [&](const QString& t) { detailLine << t; });
         QCOMPARE(masterLine, QStringList{"Loading Master table ..."});
         QCOMPARE(detailLine, QStringList{"Loading Detail table ..."});
@@ -99,12 +105,12 @@ private Q_SLOTS:
         openFilled(db);
         FeeViews views;
         views.load(
-            db, [](const QString&) {}, [](const QString&) {});
+            db, master(), detail(), [](const QString&) {}, [](const QString&) {});
         db.Execute(drop);
         QString raised;
         try {
             views.load(
-                db, [](const QString&) {}, [](const QString&) {});
+                db, master(), detail(), [](const QString&) {}, [](const QString&) {});
         } catch (const ZvError& e) {
             raised = e.message();
         }
