@@ -1,0 +1,82 @@
+// zvfee import: results files into the fee database, as the window's import of local files does.
+
+#include "cliconsole.h"
+#include "command.h"
+#include "feedatabase.h"
+#include "importrun.h"
+
+namespace {
+
+const QString kHelp = QStringLiteral(
+    "Usage: zvfee import [--db FILE] FILE...\n"
+    "\n"
+    "Imports tournament results files into the fee database, in the order given, as one run:\n"
+    "the fee of every player of every tournament with fee-paying entries. Importing a\n"
+    "tournament again replaces its rows.\n"
+    "\n"
+    "Options:\n"
+    "  --db FILE   the fee database (default: ZVFee2.db3 beside this program, the file the\n"
+    "              window program uses); created with its tables when missing\n"
+    "  -h, --help  this help\n"
+    "\n"
+    "Progress goes to standard error, \"Tournaments with fees imported:  N\" to standard output.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every file was read and imported\n"
+    "  1  a file could not be read (\"Error loading FILE\"; the files before it stay imported),\n"
+    "     or an error ended the run (its message; nothing of the run is kept)\n"
+    "  2  the command line was wrong\n");
+
+int RunImport(const QStringList& args);
+
+const RegisterCommand registration({QStringLiteral("import"),
+                                    QStringLiteral("Import results files into the fee database"),
+                                    kHelp, RunImport});
+
+int RunImport(const QStringList& args) {
+    const CliCommand& self = *FindCommand(QStringLiteral("import"));
+    QString dbPath;
+    QStringList files;
+    bool optionsDone = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsDone || !arg.startsWith(u'-') || arg == u"-") {
+            files << arg;
+        } else if (arg == u"--") {
+            optionsDone = true;
+        } else if (arg == u"--db") {
+            if (i + 1 >= args.size())
+                return UsageError(self, QStringLiteral("--db needs a file"));
+            dbPath = args[++i];
+        } else if (arg.startsWith(u"--db=")) {
+            dbPath = arg.mid(5);
+        } else if (arg == u"--help" || arg == u"-h") {
+            PrintOut(self.help);
+            return kExitOk;
+        } else {
+            return UsageError(self, QStringLiteral("unknown option \"%1\"").arg(arg));
+        }
+    }
+    if (dbPath.isEmpty() && args.contains(QStringLiteral("--db=")))
+        return UsageError(self, QStringLiteral("--db needs a file"));
+    if (files.isEmpty())
+        return UsageError(self, QStringLiteral("no results files given"));
+
+    FeeDatabase db;
+    OpenOrCreateFeeDatabase(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
+
+    QList<ImportRunFile> run;
+    for (const QString& file : files)
+        run.append({file, file});
+    CliConsole console;
+    try {
+        const ImportRunOutcome outcome =
+            ImportResultsFiles(run, db, console, console.statusLine(), {});
+        return outcome.unreadablePath.isEmpty() ? kExitOk : kExitFailure;
+    } catch (...) {
+        console.endStatus();
+        throw;
+    }
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+#include "feedatabase.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
+
+QByteArray Tournament(int number, const QByteArray& start = "2024-05-03 19:00:00") {
+    return "Tournament=T" + QByteArray::number(number) + "\nNumber=" + QByteArray::number(number) +
+           "\nBuyIn=10+1\nPrizeBonus=0\nMultiplyBonus=No\nEntrants=2\nRebuyFee=No\nStart=" + start +
+           "\nPlace1=alpha\nPlace2=bravo Removed\nStop=2024-05-03 20:00:00\n";
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run RunZvfee(const QStringList& args, const QString& program = kZvfee,
+             const QString& workingDir = QString()) {
+    QProcess process;
+    if (!workingDir.isEmpty())
+        process.setWorkingDirectory(workingDir);
+    process.start(program, args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QStringList TNumbers(const QString& dbPath) {
+    FeeDatabase db;
+    db.setDatabaseName(dbPath);
+    db.Open();
+    Statement stmt = db.Prepare16(QStringLiteral("SELECT TNumber FROM Master ORDER BY TNumber"));
+    QStringList out;
+    while (db.Step(stmt))
+        out << QString::number(sqlite3_column_int(stmt.get(), 0));
+    return out;
+}
+
+} // namespace
+
+class TestZvfeeImport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void usage_data();
+    void usage();
+    void runs_data();
+    void runs();
+    void defaultDatabaseBesideTheProgram();
+    void databaseThatCannotBeCreated();
+
+private:
+    QTemporaryDir m_dir;
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+};
+
+void TestZvfeeImport::initTestCase() {
+    QVERIFY2(QFile::exists(kZvfee), "zvfee is not built");
+    WriteFileBytes(file("TR2024-05-03 A.txt"), Tournament(1) + Tournament(2));
+    WriteFileBytes(file("TR2024-05-03 B.txt"), Tournament(3));
+    WriteFileBytes(file("TR2024-05-03 Bad.txt"), Tournament(4, "2024-05-03 8:00:00"));
+}
+
+void TestZvfeeImport::usage_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // a text that standard output holds ("" for none at all)
+    QTest::addColumn<QString>("err"); // a text that standard error holds ("" for none at all)
+    QTest::newRow("--help lists the commands") << QStringList{"--help"} << 0 << "  import"
+                                               << "";
+    QTest::newRow("no command") << QStringList{} << 2 << ""
+                                << "Usage: zvfee";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << ""
+                                     << "unknown command \"frobnicate\"";
+    QTest::newRow("import --help") << QStringList{"import", "--help"} << 0 << "--db FILE"
+                                   << "";
+    QTest::newRow("import without files") << QStringList{"import"} << 2 << ""
+                                          << "no results files given";
+    QTest::newRow("--db without a file") << QStringList{"import", "x.txt", "--db"} << 2 << ""
+                                         << "--db needs a file";
+    QTest::newRow("unknown option") << QStringList{"import", "--fast", "x.txt"} << 2 << ""
+                                    << "unknown option \"--fast\"";
+}
+
+void TestZvfeeImport::usage() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const Run run = RunZvfee(args);
+    QCOMPARE(run.exitCode, exitCode);
+    if (out.isEmpty())
+        QCOMPARE(run.out, QString());
+    else
+        QVERIFY2(run.out.contains(out), qPrintable(run.out));
+    if (err.isEmpty())
+        QCOMPARE(run.err, QString());
+    else
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+}
+
+void TestZvfeeImport::runs_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QStringList>("err");    // lines of standard error
+    QTest::addColumn<QStringList>("stored"); // TNumbers in the database afterwards
+
+    const QString a = QStringLiteral("TR2024-05-03 A.txt");
+    const QString b = QStringLiteral("TR2024-05-03 B.txt");
+    const QString bad = QStringLiteral("TR2024-05-03 Bad.txt");
+    const QString gone = QStringLiteral("TR2024-05-03 Gone.txt");
+    QTest::newRow("every file imported")
+        << QStringList{a, b} << 0 << "Tournaments with fees imported:  3\n"
+        << QStringList{"Loading (1 of 2):  " + a, "Loading (2 of 2):  " + b,
+                       "Updating database ..."}
+        << QStringList{"1", "2", "3"};
+    QTest::newRow("unreadable file ends the run, earlier files kept")
+        << QStringList{a, gone, b} << 1 << "Tournaments with fees imported:  2\n"
+        << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + gone,
+                       "Error loading " + gone, "Updating database ..."}
+        << QStringList{"1", "2"};
+    QTest::newRow("error ends the run, nothing kept")
+        << QStringList{a, bad, b} << 1 << ""
+        << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + bad,
+                       "'8:' is not a valid integer value"}
+        << QStringList{};
+    QTest::newRow("file given twice")
+        << QStringList{b, b} << 0 << "Tournaments with fees imported:  2\n"
+        << QStringList{"Loading (1 of 2):  " + b, "Loading (2 of 2):  " + b,
+                       "Updating database ..."}
+        << QStringList{"3"};
+}
+
+void TestZvfeeImport::runs() {
+    QFETCH(QStringList, files);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QStringList, err);
+    QFETCH(QStringList, stored);
+    QTemporaryDir dbDir;
+    const QString dbPath = dbDir.filePath(QStringLiteral("fees.db3")); // created by the run
+    // Relative file names, read from the working folder, as a shell user gives them.
+    const Run run = RunZvfee(QStringList{"import", "--db", dbPath} + files, kZvfee, m_dir.path());
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, err.join(u'\n') + u'\n');
+    QCOMPARE(TNumbers(dbPath), stored);
+}
+
+void TestZvfeeImport::defaultDatabaseBesideTheProgram() {
+    QTemporaryDir programDir;
+    const QString program = programDir.filePath(QStringLiteral("zvfee"));
+    QVERIFY(QFile::copy(kZvfee, program));
+    const Run run = RunZvfee({"import", file("TR2024-05-03 B.txt")}, program);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  1\n"));
+    QCOMPARE(TNumbers(programDir.filePath(QStringLiteral("ZVFee2.db3"))), QStringList{"3"});
+}
+
+void TestZvfeeImport::databaseThatCannotBeCreated() {
+    const QString dbPath = file(QStringLiteral("no such folder/fees.db3"));
+    const Run run = RunZvfee({"import", "--db", dbPath, file("TR2024-05-03 B.txt")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "Cannot open file " + dbPath + "\n");
+}
+
+QTEST_GUILESS_MAIN(TestZvfeeImport)
+#include "test_zvfee_import.moc"
