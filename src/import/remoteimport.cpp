@@ -4,23 +4,24 @@
 
 using namespace Qt::StringLiterals;
 
-std::optional<int> ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
-                                     FeeDatabase& db, OperatorMessages& messages,
-                                     const StatusLine& status,
-                                     const std::function<void()>& closeFeeTables) {
+RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
+                                      FeeDatabase& db, OperatorMessages& messages,
+                                      const StatusLine& status,
+                                      const std::function<void()>& closeFeeTables) {
     if (selected.isEmpty()) {
         messages.error(u"No tournament result files selected"_s);
-        return std::nullopt;
+        return {};
     }
     const QString n = QString::number(selected.size());
     if (const auto missing = CheckServerFields(fields)) {
         messages.show(missing->field == ServerField::Host ? MessageKind::Information
                                                           : MessageKind::Error,
                       missing->message);
-        return std::nullopt;
+        return {};
     }
     const QString url = BuildApiUrl(fields);
-    int imported = 0;
+    RemoteImportOutcome outcome;
+    outcome.ran = true;
 
     try {
         {
@@ -35,13 +36,14 @@ std::optional<int> ImportRemoteFiles(const QList<RemoteItem>& selected, const Se
                 ApiResponse response = PostApiCommand(url, FileCallFields(fields.password, item));
                 if (!IsApiSuccess(response)) {
                     messages.error(ApiValue(response, u"Error"_s));
+                    outcome.failedItem = item.text;
                     break;
                 }
                 response.removeFirst(); // the Result line
-                imported += importer.Import(response);
+                outcome.imported += importer.Import(response);
             }
         }
-        if (imported > 0 && closeFeeTables)
+        if (outcome.imported > 0 && closeFeeTables)
             closeFeeTables();
         status(u"Updating database ..."_s);
         db.Commit();
@@ -51,6 +53,6 @@ std::optional<int> ImportRemoteFiles(const QList<RemoteItem>& selected, const Se
         throw;
     }
     status(QString());
-    messages.notice(u"Tournaments with fees imported:  "_s + QString::number(imported));
-    return imported;
+    messages.notice(u"Tournaments with fees imported:  "_s + QString::number(outcome.imported));
+    return outcome;
 }

@@ -7,24 +7,33 @@
 
 #include <QList>
 #include <functional>
-#include <optional>
+
+/// What a remote import run did.
+struct RemoteImportOutcome {
+    /// False when the selection or the server fields stopped the run before anything was sent.
+    bool ran = false;
+    /// Tournaments written (blocks with fee-paying entries), also those that replaced rows.
+    int imported = 0;
+    /// The text of the item whose answer failed and ended the loop; empty when all came in.
+    QString failedItem;
+};
 
 /// The import of remote files: fetches every selected item (in list order) from the server API
 /// and writes its tournaments into the fee database in one transaction.
 ///
 /// Nothing selected: "No tournament result files selected" (error). A missing server field: "No
 /// IP specified" as information, the other three as errors. In both cases nothing is sent, no
-/// transaction begins and the result is nothing. Otherwise, under the busy cursor, each item
-/// writes "Retrieving (i of n):  " + its text to the status line and is fetched with the server's
-/// own date and name; an answer that is not "Result=Ok" shows its Error text and ends the loop,
-/// keeping what came before. Then closeFeeTables runs when anything was imported, the status line
-/// reads "Updating database ..." while the transaction commits, is cleared, and the notice
-/// "Tournaments with fees imported:  " + count is shown; the count is returned.
+/// transaction begins, and the outcome says the run did not happen. Otherwise, under the busy
+/// cursor, each item writes "Retrieving (i of n):  " + its text to the status line and is fetched
+/// with the server's own date and name; an answer that is not "Result=Ok" shows its Error text and
+/// ends the loop, keeping what came before. Then closeFeeTables runs when anything was imported,
+/// the status line reads "Updating database ..." while the transaction commits, is cleared, and the
+/// notice "Tournaments with fees imported:  " + count is shown.
 ///
 /// An error from the import of a file, or from beginning or committing the transaction, rolls
 /// the whole run back (the connection leaves the transaction) and is raised again; the status
 /// line keeps its last text.
-std::optional<int> ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
-                                     FeeDatabase& db, OperatorMessages& messages,
-                                     const StatusLine& status,
-                                     const std::function<void()>& closeFeeTables);
+RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
+                                      FeeDatabase& db, OperatorMessages& messages,
+                                      const StatusLine& status,
+                                      const std::function<void()>& closeFeeTables);

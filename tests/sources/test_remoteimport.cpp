@@ -98,8 +98,9 @@ private Q_SLOTS:
         Recorder r;
         const auto items = selected ? Items({{u"2024-03-01"_s, u"A"_s}}) : QList<RemoteItem>{};
         QCOMPARE(ImportRemoteFiles(items, fields, fixture.db, r.messages, r.statusLine(),
-                                   r.closeFeeTables()),
-                 std::nullopt);
+                                   r.closeFeeTables())
+                     .ran,
+                 false);
         QCOMPARE(r.messages.shown.size(), 1);
         QCOMPARE(int(r.messages.shown.first().first), kind);
         QCOMPARE(r.messages.shown.first().second, message);
@@ -125,7 +126,8 @@ private Q_SLOTS:
         FeeDbFixture fixture;
         Recorder r;
         QCOMPARE(ImportRemoteFiles(items, fields, fixture.db, r.messages, r.statusLine(),
-                                   r.closeFeeTables()),
+                                   r.closeFeeTables())
+                     .imported,
                  4);
         QCOMPARE(r.status, (QStringList{u"Retrieving (1 of 3):  TR2024-03-01 Daily Turbo.txt"_s,
                                         u"Retrieving (2 of 3):  TR24-03-02 Short.txt"_s,
@@ -168,7 +170,8 @@ private Q_SLOTS:
         Recorder r;
         QCOMPARE(ImportRemoteFiles(
                      items, {u"127.0.0.1"_s, QString::number(server.port()), u"api"_s, password},
-                     fixture.db, r.messages, r.statusLine(), r.closeFeeTables()),
+                     fixture.db, r.messages, r.statusLine(), r.closeFeeTables())
+                     .imported,
                  imported);
         QCOMPARE(r.messages.texts(), (QStringList{error, u"Tournaments with fees imported:  "_s +
                                                              QString::number(imported)}));
@@ -187,7 +190,8 @@ private Q_SLOTS:
                                   u"pw"_s};
         QCOMPARE(ImportRemoteFiles(Items({{u"2024-03-01"_s, u"A"_s}, {u"2024-03-02"_s, u"B"_s}}),
                                    fields, fixture.db, r.messages, r.statusLine(),
-                                   r.closeFeeTables()),
+                                   r.closeFeeTables())
+                     .imported,
                  0);
         QCOMPARE(r.messages.texts(), (QStringList{u"Could not connect to "_s + BuildApiUrl(fields),
                                                   u"Tournaments with fees imported:  0"_s}));
@@ -227,7 +231,8 @@ private Q_SLOTS:
         // The next run has a transaction of its own, and commits.
         calls = 0;
         QCOMPARE(ImportRemoteFiles(items.mid(0, 1), fields, fixture.db, r.messages, r.statusLine(),
-                                   r.closeFeeTables()),
+                                   r.closeFeeTables())
+                     .imported,
                  1);
         QCOMPARE(fixture.db.transactionLevel(), 0);
         QCOMPARE(fixture.rows(u"SELECT TNumber FROM Master"_s), QStringList{u"1"_s});
@@ -242,7 +247,8 @@ private Q_SLOTS:
         QCOMPARE(
             ImportRemoteFiles(Items({{u"2024-05-03"_s, u"Friday Freezeout"_s}}),
                               {u"127.0.0.1"_s, QString::number(server.port()), u"api"_s, u"pw"_s},
-                              fixture.db, r.messages, r.statusLine(), r.closeFeeTables()),
+                              fixture.db, r.messages, r.statusLine(), r.closeFeeTables())
+                .imported,
             2);
         QCOMPARE(server.seen().first().body, "Command=TournamentsResults&Password=pw"
                                              "&Date=2024-05-03&Name=Friday+Freezeout");
