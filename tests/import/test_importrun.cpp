@@ -51,6 +51,8 @@ private Q_SLOTS:
     void sameFilesTwice();
     void failedImportRollsBackAndNextRunWorks();
     void failedCommitRollsBackAndNextRunWorks();
+    void samples_data();
+    void samples();
 
 private:
     std::unique_ptr<FeeDbFixture> m_db;
@@ -188,6 +190,36 @@ void TestImportRun::failedCommitRollsBackAndNextRunWorks() {
     QCOMPARE(next.messages.texts(), QStringList{"Tournaments with fees imported:  2"});
     QCOMPARE(m_db->db.transactionLevel(), 0);
     QCOMPARE(m_db->rows("SELECT TNumber FROM Master ORDER BY TNumber"), (QStringList{"1", "2"}));
+}
+
+void TestImportRun::samples_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QStringList>("fees"); // TNumber|total fees of the tournament
+    QTest::addColumn<QString>("player");   // a name that only reads right in the file's encoding
+    QTest::newRow("Windows-1252") << "TR2024-05-03 Friday Freezeout.txt"
+                                  << "2" << QStringList{"1207|10", "1209|6"} << "Jürgen";
+    QTest::newRow("UTF-8 with mark") << "TR2024-05-04 Saturday Rebuy.txt"
+                                     << "2" << QStringList{"1210|18", "1211|4.5"} << "Łukasz";
+    QTest::newRow("UTF-16 LE with mark") << "TR2024-05-05 Sunday Major.txt"
+                                         << "2" << QStringList{"1212|99", "1213|9"} << "november";
+    QTest::newRow("freerolls") << "TR2024-05-06 Monday Freeroll.txt"
+                               << "2" << QStringList{"1215|0.6", "1216|1.5"} << "whiskey";
+}
+
+// The sample folder a new user imports first: every encoding reads and every fee adds up.
+void TestImportRun::samples() {
+    QFETCH(QString, file);
+    QFETCH(QString, count);
+    QFETCH(QStringList, fees);
+    QFETCH(QString, player);
+    RunRecorder r;
+    ImportLocalFiles(QStringLiteral(ZV_SAMPLES_DIR "/TourneyResults"), {file}, m_db->db, r.messages,
+                     r.statusLine(), {});
+    QCOMPARE(r.messages.texts(), QStringList{"Tournaments with fees imported:  " + count});
+    QCOMPARE(m_db->rows("SELECT TNumber, round(sum(Fees), 2) FROM Detail GROUP BY TNumber"), fees);
+    QVERIFY2(m_db->rows("SELECT TNumber FROM Detail WHERE Player = '" + player + "'").size() > 0,
+             qPrintable(m_db->rows("SELECT Player FROM Detail").join(u',')));
 }
 
 QTEST_GUILESS_MAIN(TestImportRun)
