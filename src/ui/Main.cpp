@@ -1,0 +1,116 @@
+#include "Main.h"
+
+#include "messageboxmessages.h"
+#include "settings.h"
+#include "statusline.h"
+#include "zvapplication.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+/// Client area of the main window at design.
+constexpr QSize kDesignClientSize{654, 442};
+constexpr QSize kMinimumOuterSize{670, 480};
+} // namespace
+
+TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QWidget* parent)
+    : QWidget(parent), m_databasePath(databasePath.isEmpty() ? FeeDatabasePath() : databasePath),
+      m_messageBoxes(std::make_unique<MessageBoxMessages>(this)),
+      m_messages(messages ? messages : m_messageBoxes.get()),
+      m_size(*this, Setting::MainWidth, Setting::MainHeight, Setting::MainMax) {
+    InstallBusyCursorHooks();
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Zorvane - Tourney Fee Stats 2.05"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    buildLayout();
+    SetMinimumOuterSize(*this, kMinimumOuterSize);
+    resize(kDesignClientSize);
+
+    connectLocalTab();
+    connectRemoteTab();
+    connectFeePage();
+    connectReportPage();
+
+    runGuarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::setMessages(OperatorMessages* messages) {
+    m_messages = messages ? messages : m_messageBoxes.get();
+}
+
+StatusLine TMainForm::statusLine(QLabel* panel) const {
+    return StatusLineFor(panel);
+}
+
+void TMainForm::runGuarded(const std::function<void()>& handler) {
+    RunGuarded(*m_messages, handler);
+}
+
+void TMainForm::FormCreate() {
+    LoadSettings();
+    OpenOrCreateFeeDatabase(m_feeDatabase, m_databasePath);
+    SortField = QStringLiteral("TNumber");
+    SortDescending = false;
+    MasterSQL = QStringLiteral("SELECT * FROM Master ORDER BY TNumber;");
+    DetailSQL = QStringLiteral("SELECT TNumber, Player, Fees FROM Detail;");
+}
+
+void TMainForm::LoadSettings() {
+    const SettingsStore store;
+    m_size.Load(store);
+    ServerIP->setText(store.ReadText(Setting::ServerIP));
+    FilePort->setText(store.ReadText(Setting::FilePort));
+    APIPath->setText(store.ReadText(Setting::APIPath));
+    RememberPW->setChecked(store.ReadBool(Setting::RememberPW));
+    if (RememberPW->isChecked())
+        APIPW->setText(store.ReadText(Setting::Password));
+    LastFolder = store.ReadText(Setting::LastFolder);
+}
+
+void TMainForm::SaveSettings() {
+    SettingsStore store;
+    m_size.Save(store);
+    store.WriteText(Setting::ServerIP, ServerIP->text());
+    store.WriteText(Setting::FilePort, FilePort->text());
+    store.WriteText(Setting::APIPath, APIPath->text());
+    store.WriteBool(Setting::RememberPW, RememberPW->isChecked());
+    store.WriteText(Setting::Password, RememberPW->isChecked() ? APIPW->text() : QString());
+    store.WriteText(Setting::LastFolder, LastFolder);
+    store.Flush();
+}
+
+void TMainForm::ShowAtStart() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), area).topLeft());
+    }
+    show(); // maximized when LoadSettings set the state
+}
+
+void TMainForm::FormResize() {
+    m_size.WindowResized();
+}
+
+void TMainForm::FormCloseQuery() {
+    SaveSettings();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    runGuarded([this] { FormResize(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    runGuarded([this] { FormCloseQuery(); });
+    event->accept();
+}

@@ -1,0 +1,187 @@
+#pragma once
+
+#include "busy.h"
+#include "feedatabase.h"
+#include "guardedcall.h"
+#include "operatormessages.h"
+#include "windowsize.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWidget>
+#include <concepts>
+#include <functional>
+#include <memory>
+
+class MessageBoxMessages;
+class TTRViewForm;
+
+/// The main window: three pages of controls, the objects they share and one handler per control
+/// event. The window only routes: every operation is a function of the values it reads from the
+/// controls and lives in the libraries below.
+///
+/// The handlers of the pages live in their own files (MainLocal.cpp, MainRemote.cpp,
+/// MainFeePage.cpp, MainReportPage.cpp, MainView.cpp); each page has a connect function, called
+/// once by the constructor after the layout, that connects its handlers with connectHandler().
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    /// databasePath: the fee database file (empty: FeeDatabasePath(), beside the executable).
+    /// messages: where operator messages go (null: message boxes); given here so that errors of
+    /// the start-up steps reach it too.
+    explicit TMainForm(const QString& databasePath = QString(),
+                       OperatorMessages* messages = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    /// Shows the window centred on the screen, maximized when the settings said so.
+    void ShowAtStart();
+
+    // ---- Shared objects and state -------------------------------------------------------------
+    ::FeeDatabase& db() { return m_feeDatabase; }
+    OperatorMessages& messages() { return *m_messages; }
+    /// Replaces the operator messages (tests); null returns to message boxes.
+    void setMessages(OperatorMessages* messages);
+    /// The status-line writer for one of the window's status panels (repaints at once).
+    StatusLine statusLine(QLabel* panel) const;
+
+    QString SortField;           ///< ordering of the master view
+    bool SortDescending = false; ///< ... descending when true
+    QString MasterSQL;           ///< text of the master query
+    QString DetailSQL;           ///< text of the detail query
+    QString LastFolder;          ///< the last local results folder (setting LastFolder)
+    int NormalWidth() const { return m_size.normalWidth(); }
+    int NormalHeight() const { return m_size.normalHeight(); }
+
+    // ---- Shell handlers -----------------------------------------------------------------------
+    /// Start-up steps: settings, the fee database, the master order and the two query texts. An
+    /// error skips the remaining steps and is shown by the general error display.
+    void FormCreate();
+    void LoadSettings();
+    void SaveSettings();
+    void FormResize();
+    /// Writes the settings; never refuses the close.
+    void FormCloseQuery();
+
+    /// Runs a handler under the general error display.
+    void runGuarded(const std::function<void()>& handler);
+
+    /// Connects a signal to a handler of this window through the general error display:
+    /// connectHandler(RefreshBtn, &QPushButton::clicked, &TMainForm::RefreshBtnClick). The handler
+    /// may take the signal's first arguments or none of them.
+    template <typename Sender, typename Signal, typename... Args>
+    QMetaObject::Connection connectHandler(Sender* sender, Signal signal,
+                                           void (TMainForm::*handler)(Args...)) {
+        return connect(sender, signal, this, [this, handler](Args... args) {
+            runGuarded([&] { (this->*handler)(args...); });
+        });
+    }
+    /// The same for any callable without arguments.
+    template <typename Sender, typename Signal, std::invocable F>
+    QMetaObject::Connection connectHandler(Sender* sender, Signal signal, F handler) {
+        return connect(sender, signal, this,
+                       [this, handler = std::move(handler)]() mutable { runGuarded(handler); });
+    }
+
+    // ---- Controls (named as in the design) ---------------------------------------------------
+    QTabWidget* PageControl1 = nullptr;
+
+    // Tournament Results page
+    QWidget* TournamentResultsPage = nullptr;
+    QWidget* Panel1 = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QPushButton* RefreshBtn = nullptr;
+    QPushButton* LoadTRBtn = nullptr;
+    QPushButton* SelectAllBtn = nullptr;
+    QPushButton* ImportBtn = nullptr;
+    QLabel* TRStatus = nullptr;
+    // ... local tab
+    QWidget* LocalPage = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* LocalFolder = nullptr;
+    QLabel* LFileLabel = nullptr;
+    QListWidget* TRLocalList = nullptr;
+    // ... remote tab
+    QWidget* RemotePage = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* ServerIP = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* FilePort = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* APIPath = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* APIPW = nullptr;
+    QCheckBox* RememberPW = nullptr;
+    QLabel* RFileLabel = nullptr;
+    QListWidget* TRRemoteList = nullptr;
+
+    // Fee Database page
+    QWidget* DataPage = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* UpperPanel = nullptr;
+    QFrame* MasterPanel = nullptr;
+    QPushButton* DBOpenBtn = nullptr;
+    QPushButton* DBCloseBtn = nullptr;
+    QPushButton* EmptyDBBtn = nullptr;
+    QTableView* MasterGrid = nullptr;
+    QLabel* MasterStatus = nullptr;
+    QFrame* LowerPanel = nullptr;
+    QTableView* DetailGrid = nullptr;
+    QLabel* DetailStatus = nullptr;
+
+    // Reports page
+    QWidget* ReportPage = nullptr;
+    QFrame* ReportPanel = nullptr;
+    QCheckBox* StartCB = nullptr;
+    QCheckBox* EndCB = nullptr;
+    QDateEdit* StartDate = nullptr; ///< disabled and blank at start: the minimum date shows " "
+    QDateEdit* EndDate = nullptr;   ///< likewise
+    QLabel* Label6 = nullptr;
+    QComboBox* ReportList = nullptr;
+    QPushButton* ExportBtn = nullptr;
+    QFrame* Panel2 = nullptr;
+    QPlainTextEdit* SQLMemo = nullptr; ///< Enter inserts no line break
+    QPushButton* LoadSQLBtn = nullptr;
+    QTableView* ReportGrid = nullptr;
+    QLabel* ReportStatus = nullptr;
+
+    // ---- Tournament Results page: local tab (handlers in MainLocal.cpp) ----------------------
+    void connectLocalTab();
+
+    // ---- Tournament Results page: remote tab (handlers in MainRemote.cpp) --------------------
+    void connectRemoteTab();
+
+    // ---- Fee Database page (handlers in MainFeePage.cpp) -------------------------------------
+    void connectFeePage();
+
+    // ---- Reports page (handlers in MainReportPage.cpp) ---------------------------------------
+    void connectReportPage();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    QWidget* buildResultsPage();
+    QWidget* buildLocalPage();
+    QWidget* buildRemotePage();
+    QWidget* buildDataPage();
+    QWidget* buildReportPage();
+    void setTabOrders();
+
+    QString m_databasePath;
+    ::FeeDatabase m_feeDatabase;
+    std::unique_ptr<MessageBoxMessages> m_messageBoxes;
+    OperatorMessages* m_messages = nullptr;
+    WindowSizeKeeper m_size;
+};

@@ -1,0 +1,5 @@
+// Handlers of the main window: Fee Database page.
+
+#include "Main.h"
+
+void TMainForm::connectFeePage() {}

@@ -1,0 +1,5 @@
+// Handlers of the main window: Reports page.
+
+#include "Main.h"
+
+void TMainForm::connectReportPage() {}

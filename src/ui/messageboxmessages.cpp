@@ -1,0 +1,30 @@
+#include "messageboxmessages.h"
+
+#include <QMessageBox>
+
+namespace {
+QMessageBox::Icon iconOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Error:
+    case MessageKind::GeneralError:
+        return QMessageBox::Critical;
+    case MessageKind::Information:
+        return QMessageBox::Information;
+    case MessageKind::Confirmation:
+        return QMessageBox::Question;
+    case MessageKind::Notice:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+bool MessageBoxMessages::show(MessageKind kind, const QString& text) {
+    const bool confirm = kind == MessageKind::Confirmation;
+    QMessageBox box(iconOf(kind), MessageCaption(kind), text,
+                    confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                    m_parent.data());
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(confirm ? QMessageBox::Cancel : QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "operatormessages.h"
+
+#include <QPointer>
+#include <QWidget>
+
+/// The operator messages of the window program: modal message boxes with the captions and icons
+/// of their kinds; a confirmation has OK (the default) and Cancel.
+class MessageBoxMessages : public OperatorMessages {
+public:
+    explicit MessageBoxMessages(QWidget* parent = nullptr) : m_parent(parent) {}
+    bool show(MessageKind kind, const QString& text) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};

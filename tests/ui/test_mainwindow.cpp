@@ -1,0 +1,401 @@
+#include "Main.h"
+#include "error.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <sqlite3.h>
+#include <stdexcept>
+
+namespace {
+QStringList columnsOf(FeeDatabase& db, const QString& table) {
+    Statement st = db.Prepare16(QStringLiteral("SELECT * FROM ") + table);
+    QStringList names;
+    for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
+        names << QString::fromUtf8(sqlite3_column_name(st.get(), i));
+    return names;
+}
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingMessages m_messages;
+
+    QString settingsFile() const {
+        return m_dir->filePath(QStringLiteral("Kestrelle/ZVFeeStats.ini"));
+    }
+    QString dbFile() const { return m_dir->filePath(QStringLiteral("ZVFee2.db3")); }
+    QString stored(const char* name) const {
+        return QSettings(settingsFile(), QSettings::IniFormat)
+            .value(QStringLiteral("ZVFee/") + QLatin1String(name), QStringLiteral("<missing>"))
+            .toString();
+    }
+    std::unique_ptr<TMainForm> start() {
+        auto form = std::make_unique<TMainForm>(dbFile(), &m_messages);
+        form->ShowAtStart();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("window not exposed");
+        return form;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
+        m_messages.clear();
+    }
+
+    void firstStartWithNothing() {
+        auto form = start();
+        QCOMPARE(m_messages.texts(), QStringList());
+        QCOMPARE(form->size(), QSize(654, 442));
+        QVERIFY(!form->isMaximized());
+        const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        // Centred but for the platform's frame, which is not known before the window shows.
+        QVERIFY((form->geometry().center() - screenCentre).manhattanLength() <= 6);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zorvane - Tourney Fee Stats 2.05"));
+
+        QCOMPARE(form->ServerIP->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(form->FilePort->text(), QStringLiteral("8087"));
+        QCOMPARE(form->APIPath->text(), QStringLiteral("api"));
+        QVERIFY(!form->RememberPW->isChecked());
+        QVERIFY(form->APIPW->text().isEmpty());
+        QVERIFY(form->LastFolder.isEmpty());
+
+        QVERIFY(form->db().isOpen());
+        QCOMPARE(columnsOf(form->db(), QStringLiteral("Master")),
+                 QStringList({"TNumber", "TName", "Date", "Time", "Seconds", "Entrants", "Paid",
+                              "Bonus", "Multiply", "BuyIn", "Fee", "RebuyFee"}));
+        QCOMPARE(columnsOf(form->db(), QStringLiteral("Detail")),
+                 QStringList({"TNumber", "Player", "Fees"}));
+        QCOMPARE(form->SortField, QStringLiteral("TNumber"));
+        QVERIFY(!form->SortDescending);
+        QCOMPARE(form->MasterSQL, QStringLiteral("SELECT * FROM Master ORDER BY TNumber;"));
+        QCOMPARE(form->DetailSQL, QStringLiteral("SELECT TNumber, Player, Fees FROM Detail;"));
+
+        for (QTableView* grid : {form->MasterGrid, form->DetailGrid, form->ReportGrid})
+            QVERIFY(!grid->model() || grid->model()->rowCount() == 0);
+        for (QLabel* status :
+             {form->TRStatus, form->MasterStatus, form->DetailStatus, form->ReportStatus})
+            QVERIFY(status->text().isEmpty());
+        QCOMPARE(form->PageControl1->currentWidget(), form->TournamentResultsPage);
+        QCOMPARE(form->PageControl2->currentWidget(), form->LocalPage);
+        QVERIFY(!form->StartDate->isEnabled() && !form->EndDate->isEnabled());
+        QCOMPARE(form->StartDate->text().trimmed(), QString());
+        QCOMPARE(form->ReportList->count(), 9);
+        QCOMPARE(form->ReportList->currentText(), QStringLiteral("Clear"));
+        QCOMPARE(form->APIPW->echoMode(), QLineEdit::Password);
+        QVERIFY(form->LocalFolder->isReadOnly());
+    }
+
+    // Other parts of the program and their tests find controls by these names.
+    void controlsCarryTheirNamesAndCaptions_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        const char* rows[][2] = {
+            {"RefreshBtn", "Get Tourney Results List"},
+            {"LoadTRBtn", "View Selected File"},
+            {"SelectAllBtn", "Select All Files"},
+            {"ImportBtn", "Import Selected Files"},
+            {"Label3", "Folder"},
+            {"LFileLabel", "Files:  0"},
+            {"Label1", "Poker Server IP / Domain"},
+            {"Label2", "File Port"},
+            {"Label4", "API Path"},
+            {"Label5", "API Password"},
+            {"RememberPW", "Remember PW"},
+            {"RFileLabel", "Files:  0"},
+            {"DBOpenBtn", "Open"},
+            {"DBCloseBtn", "Close"},
+            {"EmptyDBBtn", "Empty"},
+            {"StartCB", "Start Date"},
+            {"EndCB", "End Date"},
+            {"Label6", "Report"},
+            {"ExportBtn", "Export"},
+            {"LoadSQLBtn", "Load"},
+        };
+        for (auto& r : rows)
+            QTest::newRow(r[0]) << r[0] << r[1];
+        for (const char* page : {"TournamentResultsPage",
+                                 "DataPage",
+                                 "ReportPage",
+                                 "LocalPage",
+                                 "RemotePage",
+                                 "Panel1",
+                                 "PageControl2",
+                                 "TRStatus",
+                                 "LocalFolder",
+                                 "TRLocalList",
+                                 "ServerIP",
+                                 "FilePort",
+                                 "APIPath",
+                                 "APIPW",
+                                 "TRRemoteList",
+                                 "UpperPanel",
+                                 "MasterPanel",
+                                 "MasterGrid",
+                                 "MasterStatus",
+                                 "Splitter1",
+                                 "LowerPanel",
+                                 "DetailGrid",
+                                 "DetailStatus",
+                                 "ReportPanel",
+                                 "StartDate",
+                                 "EndDate",
+                                 "ReportList",
+                                 "Panel2",
+                                 "SQLMemo",
+                                 "ReportGrid",
+                                 "ReportStatus"})
+            QTest::newRow(page) << page << QString();
+    }
+    void controlsCarryTheirNamesAndCaptions() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        TMainForm form(dbFile(), &m_messages);
+        QWidget* w = form.findChild<QWidget*>(name);
+        QVERIFY2(w, qPrintable(name));
+        if (!caption.isEmpty())
+            QCOMPARE(w->property("text").toString(), caption);
+    }
+
+    void pageCaptions() {
+        TMainForm form(dbFile(), &m_messages);
+        QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Tournament Results"));
+        QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Fee Database"));
+        QCOMPARE(form.PageControl1->tabText(2), QStringLiteral("Reports"));
+        QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Local Result Files"));
+        QCOMPARE(form.PageControl2->tabText(1), QStringLiteral("Remote Result Files"));
+    }
+
+    // Settings as found at start: window size and the remote tab's fields.
+    void settingsAtStart_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("serverIP");
+        QTest::addColumn<bool>("remember");
+        QTest::addColumn<QString>("password");
+        const QByteArray s = "[ZVFee]\n";
+        const QSize design(654, 442);
+        QTest::newRow("stored size") << s + "MainWidth=800\nMainHeight=560\n"
+                                     << QSize(784, 522) << "127.0.0.1" << false << "";
+        QTest::newRow("zero width") << s + "MainWidth=0\nMainHeight=560\n"
+                                    << QSize(654, 522) << "127.0.0.1" << false << "";
+        QTest::newRow("negative width") << s + "MainWidth=-50\n"
+                                        << design << "127.0.0.1" << false << "";
+        QTest::newRow("abc width") << s + "MainWidth=abc\n" << design << "127.0.0.1" << false << "";
+        QTest::newRow("below minimum") << s + "MainWidth=300\nMainHeight=200\n"
+                                       << design << "127.0.0.1" << false << "";
+        QTest::newRow("empty server kept") << s + "ServerIP=\n" << design << "" << false << "";
+        QTest::newRow("remember without password") << s + "RememberPW=1\n"
+                                                   << design << "127.0.0.1" << true << "";
+        QTest::newRow("remember 2 counts") << s + "RememberPW=2\nPassword=pw\n"
+                                           << design << "127.0.0.1" << true << "pw";
+        QTest::newRow("password not remembered") << s + "RememberPW=0\nPassword=pw\n"
+                                                 << design << "127.0.0.1" << false << "";
+    }
+    void settingsAtStart() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QSize, size);
+        QFETCH(QString, serverIP);
+        QFETCH(bool, remember);
+        QFETCH(QString, password);
+        WriteFileBytes(settingsFile(), ini);
+        auto form = start();
+        QCOMPARE(m_messages.texts(), QStringList());
+        QCOMPARE(form->size(), size);
+        QCOMPARE(form->ServerIP->text(), serverIP);
+        QCOMPARE(form->RememberPW->isChecked(), remember);
+        QCOMPARE(form->APIPW->text(), password);
+    }
+
+    void maximizedAtStartRestoresToStoredSize() {
+        WriteFileBytes(settingsFile(), "[ZVFee]\nMainWidth=700\nMainHeight=500\nMainMax=1\n");
+        auto form = start();
+        QVERIFY(form->isMaximized());
+        form->showNormal();
+        QTRY_COMPARE(form->size(), QSize(684, 462));
+    }
+
+    // A settings value of another type stops start-up there: what was read stays applied, the
+    // database is not opened, and the window still opens.
+    void unreadableSettingAtStart() {
+        WriteFileBytes(settingsFile(),
+                       "[ZVFee]\nMainWidth=800\nMainMax=a, b\nServerIP=poker.example.org\n");
+        auto form = start();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Invalid data type for 'MainMax'"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->width(), 784);
+        QVERIFY(form->ServerIP->text().isEmpty());
+        QVERIFY(!form->db().isOpen());
+        QVERIFY(!QFile::exists(dbFile()));
+    }
+
+    void databaseThatCannotBeCreated() {
+        const QString blocked = m_dir->filePath(QStringLiteral("no/such/folder/ZVFee2.db3"));
+        TMainForm form(blocked, &m_messages);
+        form.ShowAtStart();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Cannot open file ") + blocked + ".");
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.db().isOpen());
+    }
+
+    // What each way of closing writes.
+    void settingsAtClose_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("expected"); // MainWidth, MainHeight, MainMax, Password
+        QTest::newRow("design size") << "plain" << QStringList{"670", "480", "0", ""};
+        QTest::newRow("resized") << "resized" << QStringList{"720", "530", "0", ""};
+        QTest::newRow("maximized keeps the size before")
+            << "maximized" << QStringList{"720", "530", "1", ""};
+        QTest::newRow("minimized") << "minimized" << QStringList{"720", "530", "0", ""};
+        QTest::newRow("remembered password") << "remember" << QStringList{"670", "480", "0", "pw"};
+    }
+    void settingsAtClose() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, expected);
+        auto form = start();
+        form->APIPW->setText(QStringLiteral("pw"));
+        form->ServerIP->setText(QStringLiteral("10.0.0.7"));
+        if (how != QLatin1String("plain") && how != QLatin1String("remember"))
+            form->resize(704, 492);
+        if (how == QLatin1String("maximized"))
+            form->showMaximized();
+        if (how == QLatin1String("minimized"))
+            form->showMinimized();
+        if (how == QLatin1String("remember"))
+            form->RememberPW->setChecked(true);
+        QApplication::processEvents();
+        QVERIFY(form->close());
+        QCOMPARE((QStringList{stored("MainWidth"), stored("MainHeight"), stored("MainMax"),
+                              stored("Password")}),
+                 expected);
+        QCOMPARE(stored("ServerIP"), QStringLiteral("10.0.0.7"));
+        QCOMPARE(stored("RememberPW"), how == QLatin1String("remember") ? "1" : "0");
+        QCOMPARE(stored("LastFolder"), QString());
+    }
+
+    // Once every value exists, cleared fields come back empty rather than with their defaults.
+    void clearedFieldsStayClearedAfterAClose() {
+        {
+            auto form = start();
+            form->ServerIP->clear();
+            form->APIPath->clear();
+            QVERIFY(form->close());
+        }
+        auto again = start();
+        QVERIFY(again->ServerIP->text().isEmpty());
+        QVERIFY(again->APIPath->text().isEmpty());
+        QCOMPARE(again->FilePort->text(), QStringLiteral("8087"));
+    }
+
+    void minimumSize() {
+        auto form = start();
+        form->resize(100, 100);
+        QApplication::processEvents();
+        QCOMPARE(form->size(), QSize(654, 442));
+        QCOMPARE(form->minimumSize() + kDesignFrame, QSize(670, 480));
+    }
+
+    // Errors no handler handles reach the general error display; the window carries on.
+    void handlerErrorsReachTheGeneralErrorDisplay_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("operator error") << 0 << "no such table: Master"
+                                        << "no such table: Master.";
+        QTest::newRow("ends in full stop") << 0 << "Done."
+                                           << "Done.";
+        QTest::newRow("ends in blank") << 0 << "Odd "
+                                       << "Odd ";
+        QTest::newRow("ends in !") << 0 << "Stop!"
+                                   << "Stop!";
+        QTest::newRow("empty") << 0 << ""
+                               << "";
+        QTest::newRow("standard exception") << 1 << "bad value"
+                                            << "bad value.";
+    }
+    void handlerErrorsReachTheGeneralErrorDisplay() {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        auto form = start();
+        auto* button = new QPushButton(form.get());
+        int calls = 0;
+        form->connectHandler(button, &QPushButton::clicked, [&] {
+            if (++calls == 1) {
+                if (kind == 0)
+                    throw ZvError(text);
+                throw std::runtime_error(text.toStdString());
+            }
+        });
+        button->click();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QCOMPARE(m_messages.shown[0].second, shown);
+        button->click(); // the next event still works
+        QCOMPARE(calls, 2);
+        QCOMPARE(m_messages.shown.size(), 1);
+    }
+
+    void memberHandlersConnectWithOrWithoutSignalArguments() {
+        auto form = start();
+        auto* box = new QCheckBox(form.get());
+        form->connectHandler(box, &QCheckBox::toggled, &TMainForm::FormResize);
+        box->toggle();
+        QCOMPARE(m_messages.texts(), QStringList());
+    }
+
+    void busyCursorIsRestoredOnEveryPath() {
+        auto form = start();
+        form->runGuarded([] {
+            BusyCursor busy;
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            throw ZvError(QStringLiteral("failed"));
+        });
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(m_messages.texts(), QStringList{"failed."});
+    }
+
+    void statusLineWritesAtOnce() {
+        auto form = start();
+        form->statusLine(form->TRStatus)(QStringLiteral("Loading (1 of 2):  TR1.txt"));
+        QCOMPARE(form->TRStatus->text(), QStringLiteral("Loading (1 of 2):  TR1.txt"));
+    }
+
+    void enterInsertsNoLineBreakInTheSqlBox() {
+        auto form = start();
+        form->PageControl1->setCurrentWidget(form->ReportPage);
+        form->SQLMemo->setFocus();
+        QTest::keyClicks(form->SQLMemo, QStringLiteral("SELECT"));
+        QTest::keyClick(form->SQLMemo, Qt::Key_Return);
+        QTest::keyClick(form->SQLMemo, Qt::Key_Enter);
+        QTest::keyClicks(form->SQLMemo, QStringLiteral(" 1"));
+        QCOMPARE(form->SQLMemo->toPlainText(), QStringLiteral("SELECT 1"));
+    }
+
+    void splitterKeepsBothSidesAtLeast100High() {
+        auto form = start();
+        form->PageControl1->setCurrentWidget(form->DataPage);
+        QApplication::processEvents();
+        QCOMPARE(form->LowerPanel->height(), 123);
+        for (int wanted : {0, 5000}) {
+            form->Splitter1->setSizes({wanted, 5000 - wanted});
+            QApplication::processEvents();
+            QVERIFY(form->UpperPanel->height() >= 100);
+            QVERIFY(form->LowerPanel->height() >= 100);
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
