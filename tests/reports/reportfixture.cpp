@@ -5,6 +5,7 @@
 void CreateReportFixture(FeeDatabase& db, const QString& path) {
     OpenOrCreateFeeDatabase(db, path);
     db.Execute(QStringLiteral(
+        "BEGIN;"
         "INSERT INTO Master VALUES (1, 'Daily \"Turbo\"', '2024-03-01', '20:00', 3600, 10, 3, 0, "
         "'No', 10, 1, '0');"
         "INSERT INTO Master VALUES (2, 'Sunday, Major', '2024-03-02', '21:00', NULL, 8, 2, 12.5, "
@@ -17,7 +18,8 @@ void CreateReportFixture(FeeDatabase& db, const QString& path) {
         "CREATE TABLE Numbers (Id INTEGER, Whole INTEGER, Value REAL);"
         "INSERT INTO Numbers VALUES (1, 0, 0.0001), (2, -42, 0.00005), (3, 9007199254740993, "
         "1e15), (4, 10, 999999999999999), (5, 1, 0.1 + 0.2), (6, 2, 1.0 / 3),"
-        " (7, 3, -3.25), (8, 4, 123456789.123456789), (9, 5, 10.0), (10, 6, -0.0);"));
+        " (7, 3, -3.25), (8, 4, 123456789.123456789), (9, 5, 10.0), (10, 6, -0.0);"
+        "COMMIT;"));
 }
 
 QString FeesByPlayerSql() {

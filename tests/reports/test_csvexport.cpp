@@ -101,9 +101,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("header");
         QTest::newRow("numbers and text alike") << "SELECT TNumber, Bonus, TName FROM Master"
                                                 << QByteArray("\"TNumber\",\"Bonus\",\"TName\"");
-        QTest::newRow("repeated names")
-            << "SELECT m.TNumber, d.TNumber, d.tnumber FROM Master m JOIN Detail d USING (TNumber)"
-            << QByteArray("\"TNumber\",\"TNumber_1\",\"tnumber_2\"");
+        QTest::newRow("repeated names") << "SELECT m.TNumber, d.TNumber, d.TNumber AS tnumber FROM "
+                                           "Master m JOIN Detail d USING (TNumber)"
+                                        << QByteArray("\"TNumber\",\"TNumber_1\",\"tnumber_2\"");
         QTest::newRow("quote in a name")
             << "SELECT 1 AS \"Say \"\"hi\"\"\"" << QByteArray("\"Say \"\"hi\"\"\"");
         QTest::newRow("non-ASCII name")

@@ -94,10 +94,10 @@ private Q_SLOTS:
                            "Bonus",   "Multiply", "BuyIn", "Fee",  "RebuyFee", "Player",   "Fees"}
             << "iTTTiiifTffTTf"
             << "Report record 1 of 8";
-        QTest::newRow("repeated names")
-            << "SELECT m.TNumber, d.TNumber, d.tnumber FROM Master m JOIN Detail d USING (TNumber)"
-            << QStringList{"TNumber", "TNumber_1", "tnumber_2"} << "iii"
-            << "Report record 1 of 8";
+        QTest::newRow("repeated names") << "SELECT m.TNumber, d.TNumber, d.TNumber AS tnumber FROM "
+                                           "Master m JOIN Detail d USING (TNumber)"
+                                        << QStringList{"TNumber", "TNumber_1", "tnumber_2"} << "iii"
+                                        << "Report record 1 of 8";
         QTest::newRow("trailing semicolon and comment")
             << "SELECT Player FROM Detail; -- all of them\n"
             << QStringList{"Player"} << "T"
