@@ -1,0 +1,246 @@
+// zvfee remote: lists the results that the poker server holds, and imports them, as the window's
+// Remote tab does.
+
+#include "cliconsole.h"
+#include "command.h"
+#include "error.h"
+#include "feedatabase.h"
+#include "remoteimport.h"
+#include "remotelist.h"
+#include "settings.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kHelp =
+    u"Usage: zvfee remote list [SERVER OPTIONS]\n"
+    "       zvfee remote import [--db FILE] [SERVER OPTIONS] (--all | ITEM...)\n"
+    "\n"
+    "list    prints the results that the poker server holds, one item per line\n"
+    "        as the Remote tab lists them (TR<date> <name>.txt).\n"
+    "import  fetches the given items (as \"list\" prints them), or every listed\n"
+    "        item with --all, and imports them into the fee database in one run.\n"
+    "\n"
+    "Server options (each defaults to what the window program saved):\n"
+    "  --host HOST           poker server IP or domain; \"https://HOST\" for TLS\n"
+    "  --port PORT           file port\n"
+    "  --path PATH           API path\n"
+    "  --password-file FILE  API password: the first line of FILE (\"-\" reads\n"
+    "                        standard input); default: the saved password when\n"
+    "                        \"Remember PW\" was ticked\n"
+    "Import options:\n"
+    "  --db FILE             the fee database (default: ZVFee2.db3 beside this\n"
+    "                        program); created with its tables when missing\n"
+    "  --all                 every item of the server's list\n"
+    "  -h, --help            this help\n"
+    "\n"
+    "Progress and messages go to standard error; the items (list) and\n"
+    "\"Tournaments with fees imported:  N\" (import) to standard output.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done (also when the server holds no results)\n"
+    "  1  the server could not be reached or answered an error (its text is\n"
+    "     shown; items imported before it stay imported), or an error ended the\n"
+    "     run (nothing of the run is kept)\n"
+    "  2  the command line was wrong, or a server setting is empty\n"_s;
+
+int RunRemote(const QStringList& args);
+
+const RegisterCommand registration({u"remote"_s,
+                                    u"List and import the results that the poker server holds"_s,
+                                    kHelp, RunRemote});
+
+/// Messages of a remote run: only the results go to standard output, everything else to
+/// standard error; remembers whether an error was shown.
+class RemoteConsole : public CliConsole {
+public:
+    bool show(MessageKind kind, const QString& text) override {
+        if (kind == MessageKind::Error || kind == MessageKind::GeneralError)
+            errorShown = true;
+        if (kind == MessageKind::Information) {
+            endStatus();
+            PrintErr(text + u'\n');
+            return true;
+        }
+        return CliConsole::show(kind, text);
+    }
+    bool errorShown = false;
+};
+
+/// The first line of a file ("-": standard input), without its line end.
+std::optional<QString> ReadPasswordFile(const QString& path) {
+    QFile file;
+    const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
+                                     : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (!opened)
+        return std::nullopt;
+    const QString text = QString::fromUtf8(file.readAll());
+    const qsizetype end = text.indexOf(QRegularExpression(u"[\r\n]"_s));
+    return end < 0 ? text : text.left(end);
+}
+
+struct RemoteOptions {
+    QString action;
+    std::optional<QString> host, port, path, passwordFile;
+    QString db;
+    bool all = false;
+    QStringList items;
+};
+
+/// Reads the command line; an error text when it is wrong.
+QString ParseOptions(const QStringList& args, RemoteOptions& options) {
+    bool optionsDone = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsDone || !arg.startsWith(u"--")) {
+            if (options.action.isEmpty())
+                options.action = arg;
+            else
+                options.items << arg;
+            continue;
+        }
+        if (arg == u"--") {
+            optionsDone = true;
+            continue;
+        }
+        if (arg == u"--all") {
+            options.all = true;
+            continue;
+        }
+        const qsizetype eq = arg.indexOf(u'=');
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        std::optional<QString>* target = nullptr;
+        std::optional<QString> db;
+        if (name == u"--host")
+            target = &options.host;
+        else if (name == u"--port")
+            target = &options.port;
+        else if (name == u"--path")
+            target = &options.path;
+        else if (name == u"--password-file")
+            target = &options.passwordFile;
+        else if (name == u"--db")
+            target = &db;
+        else
+            return u"unknown option \"%1\""_s.arg(arg);
+        if (eq >= 0) {
+            *target = arg.mid(eq + 1);
+        } else {
+            if (i + 1 >= args.size())
+                return u"%1 needs a value"_s.arg(name);
+            *target = args[++i];
+        }
+        if (db) {
+            if (db->isEmpty())
+                return u"--db needs a file"_s;
+            options.db = *db;
+        }
+    }
+    if (options.action != u"list" && options.action != u"import")
+        return options.action.isEmpty() ? u"list or import?"_s
+                                        : u"unknown action \"%1\""_s.arg(options.action);
+    if (options.action == u"list" &&
+        (options.all || !options.items.isEmpty() || !options.db.isEmpty()))
+        return u"list takes only server options"_s;
+    if (options.all && !options.items.isEmpty())
+        return u"--all and items do not go together"_s;
+    if (options.action == u"import" && !options.all && options.items.isEmpty())
+        return u"no items given (or --all)"_s;
+    return {};
+}
+
+/// The server fields: the options, else what the window program saved.
+std::optional<ServerFields> ServerFieldsOf(const RemoteOptions& options, QString& error) {
+    const SettingsStore settings;
+    ServerFields fields;
+    fields.host = options.host.value_or(settings.ReadText(Setting::ServerIP));
+    fields.port = options.port.value_or(settings.ReadText(Setting::FilePort));
+    fields.path = options.path.value_or(settings.ReadText(Setting::APIPath));
+    if (options.passwordFile) {
+        const auto password = ReadPasswordFile(*options.passwordFile);
+        if (!password) {
+            error = u"cannot read the password file \"%1\""_s.arg(*options.passwordFile);
+            return std::nullopt;
+        }
+        fields.password = *password;
+    } else if (settings.ReadBool(Setting::RememberPW)) {
+        fields.password = settings.ReadText(Setting::Password);
+    }
+    return fields;
+}
+
+int RunList(const ServerFields& fields) {
+    RemoteConsole console;
+    const QList<RemoteItem> items = FetchRemoteList(fields, console, console.statusLine());
+    console.endStatus();
+    QString out;
+    for (const RemoteItem& item : items)
+        out += item.text + u'\n';
+    PrintOut(out);
+    return console.errorShown ? kExitFailure : kExitOk;
+}
+
+int RunImport(const RemoteOptions& options, const ServerFields& fields) {
+    RemoteConsole console;
+    // The list gives every item the server's own date and name; an item that is not on it is
+    // taken apart by position, and the server's answer to it decides.
+    const QList<RemoteItem> listed = FetchRemoteList(fields, console, console.statusLine());
+    if (console.errorShown)
+        return kExitFailure;
+    QList<RemoteItem> selected;
+    if (options.all) {
+        if (listed.isEmpty())
+            return kExitOk; // "No files found" was shown
+        selected = listed;
+    } else {
+        for (const QString& text : options.items) {
+            const auto found =
+                std::find_if(listed.begin(), listed.end(),
+                             [&text](const RemoteItem& i) { return i.text == text; });
+            selected << (found != listed.end() ? *found : RemoteItem::FromText(text));
+        }
+    }
+
+    FeeDatabase db;
+    OpenOrCreateFeeDatabase(db, options.db.isEmpty() ? FeeDatabasePath() : options.db);
+    try {
+        const RemoteImportOutcome outcome =
+            ImportRemoteFiles(selected, fields, db, console, console.statusLine(), {});
+        return outcome.failedItem.isEmpty() ? kExitOk : kExitFailure;
+    } catch (...) {
+        console.endStatus();
+        throw;
+    }
+}
+
+int RunRemote(const QStringList& args) {
+    const CliCommand& self = *FindCommand(u"remote"_s);
+    RemoteOptions options;
+    if (args.contains(u"--help"_s) || args.contains(u"-h"_s)) {
+        PrintOut(self.help);
+        return kExitOk;
+    }
+    if (const QString error = ParseOptions(args, options); !error.isEmpty())
+        return UsageError(self, error);
+    QString error;
+    const auto fields = ServerFieldsOf(options, error);
+    if (!fields)
+        return UsageError(self, error);
+
+    // An empty server setting stops the run before anything is sent, as in the window (the
+    // import shows a missing host as information, the list shows it as an error).
+    if (const auto missing = CheckServerFields(*fields)) {
+        PrintErr(missing->message + u'\n');
+        return kExitUsage;
+    }
+    return options.action == u"list" ? RunList(*fields) : RunImport(options, *fields);
+}
+
+} // namespace
