@@ -1,0 +1,178 @@
+#include "feedatabase.h"
+#include "reportfixture.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+/// Runs zvfee with the locale variables given (the test's own LC_ALL is taken away).
+Run RunZvfee(const QStringList& args, const QStringList& localeVariables = {"LANG=C"}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"})
+        env.remove(QString::fromLatin1(name));
+    for (const QString& variable : localeVariables)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(kZvfee, args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray Golden(const QString& name) {
+    QFile f(TestDataPath(QStringLiteral("reportcsv/") + name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+class TestZvfeeReport : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_db;
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_db = m_dir.filePath(QStringLiteral("fees.db3"));
+        FeeDatabase db;
+        CreateReportFixture(db, m_db);
+    }
+
+    // The same bytes as the window's export of the same statement.
+    void writesTheExportBytes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("locale");
+        QTest::addColumn<QString>("golden");
+        const QStringList c{"LANG=C"};
+        QTest::newRow("catalogue by caption")
+            << QStringList{"--report", "Fees by Player"} << c << "fees-by-player.csv";
+        QTest::newRow("catalogue by number")
+            << QStringList{"--report=1"} << c << "fees-by-player.csv";
+        QTest::newRow("typed statement")
+            << QStringList{"--sql", FeesByPlayerSql()} << c << "fees-by-player.csv";
+        QTest::newRow("decimal comma from LC_NUMERIC")
+            << QStringList{"--report", "fees by player"}
+            << QStringList{"LANG=C", "LC_NUMERIC=de_DE.UTF-8"}
+            << "fees-by-player-decimal-comma.csv";
+        QTest::newRow("decimal comma from LANG")
+            << QStringList{"--report", "1"} << QStringList{"LANG=de_DE.UTF-8"}
+            << "fees-by-player-decimal-comma.csv";
+        QTest::newRow("start date past every tournament")
+            << QStringList{"--report", "1", "--start", "2030-01-01"} << c << "header-only.csv";
+        QTest::newRow("total fees, empty range")
+            << QStringList{"--report", "Total Fees", "--start", "2030-01-01", "--end", "2030-12-31"}
+            << c << "total-fees-no-rows-in-range.csv";
+        QTest::newRow("master only")
+            << QStringList{"--report", "Master only"} << c << "master-only.csv";
+    }
+    void writesTheExportBytes() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, locale);
+        QFETCH(QString, golden);
+        const Run toStdout = RunZvfee(QStringList{"report", "--db", m_db} + args, locale);
+        QCOMPARE(toStdout.err, QString());
+        QCOMPARE(toStdout.exitCode, 0);
+        QCOMPARE(toStdout.out, Golden(golden));
+
+        const QString file = m_dir.filePath(QStringLiteral("out.csv"));
+        WriteFileBytes(file, QByteArray(20000, 'o'));
+        const Run toFile =
+            RunZvfee(QStringList{"report", "--db", m_db, "--output", file} + args, locale);
+        QCOMPARE(toFile.exitCode, 0);
+        QCOMPARE(toFile.out, QByteArray());
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), Golden(golden));
+    }
+
+    void usageErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("neither report nor sql") << QStringList{} << "give either --report or --sql";
+        QTest::newRow("both") << QStringList{"--report", "1", "--sql", "SELECT 1"}
+                              << "give either --report or --sql";
+        QTest::newRow("unknown report")
+            << QStringList{"--report", "Fees by Date"} << "no report \"Fees by Date\"";
+        QTest::newRow("index past the list") << QStringList{"--report", "9"} << "no report \"9\"";
+        QTest::newRow("date without leading zeros")
+            << QStringList{"--report", "1", "--start", "2024-3-1"} << "yyyy-MM-dd";
+        QTest::newRow("no such day")
+            << QStringList{"--report", "1", "--end", "2024-02-30"} << "yyyy-MM-dd";
+        QTest::newRow("dates with typed SQL")
+            << QStringList{"--sql", "SELECT 1", "--start", "2024-03-01"} << "--report only";
+        QTest::newRow("unknown option")
+            << QStringList{"--report", "1", "--csv"} << "unknown option \"--csv\"";
+        QTest::newRow("option without value")
+            << QStringList{"--report", "1", "--output"} << "--output needs a value";
+        QTest::newRow("option twice")
+            << QStringList{"--report", "1", "--report", "2"} << "--report given twice";
+    }
+    void usageErrors() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run run = RunZvfee(QStringList{"report", "--db", m_db} + args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(run.out, QByteArray());
+    }
+
+    void failures_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("syntax error")
+            << QStringList{"--sql", "SELEC 1"} << "near \"SELEC\": syntax error\n";
+        QTest::newRow("several statements")
+            << QStringList{"--sql", "SELECT 1; DELETE FROM Detail"} << "more than one statement";
+        QTest::newRow("Clear composes nothing")
+            << QStringList{"--report", "Clear"} << "Report table is empty\n";
+        QTest::newRow("folder gone")
+            << QStringList{"--report", "1", "--output", m_dir.filePath("gone/x.csv")}
+            << QStringLiteral("Cannot create file \"%1\". ").arg(m_dir.filePath("gone/x.csv"));
+    }
+    void failures() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run run = RunZvfee(QStringList{"report", "--db", m_db} + args);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(run.out, QByteArray());
+    }
+
+    void missingDatabaseIsNotCreated() {
+        const QString path = m_dir.filePath(QStringLiteral("missing.db3"));
+        const Run run = RunZvfee({"report", "--db", path, "--report", "1"});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("Cannot open file %1\n").arg(path));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void statementWithoutColumnsIsCarriedOut() {
+        const QString path = m_dir.filePath(QStringLiteral("change.db3"));
+        QVERIFY(QFile::copy(m_db, path));
+        const Run run =
+            RunZvfee({"report", "--db", path, "--sql", "DELETE FROM Detail WHERE TNumber = 1"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.contains(QStringLiteral("carried out")) &&
+                     run.err.contains(QStringLiteral("Rows changed: 2")),
+                 qPrintable(run.err));
+        const Run after =
+            RunZvfee({"report", "--db", path, "--sql", "SELECT COUNT(*) FROM Detail"});
+        QCOMPARE(after.out, QByteArray("\"COUNT(*)\"\r\n6\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZvfeeReport)
+#include "test_zvfee_report.moc"
