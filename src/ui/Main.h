@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apiclient.h"
 #include "busy.h"
 #include "feedatabase.h"
 #include "guardedcall.h"
@@ -159,6 +160,13 @@ public:
 
     // ---- Tournament Results page: remote tab (handlers in MainRemote.cpp) --------------------
     void connectRemoteTab();
+    /// The four server texts of the remote tab, exactly as typed.
+    ServerFields RemoteServerFields() const;
+    /// Empties the remote list, then fills it from the server's list answer (items keep the
+    /// server's date and name, see remoteitems.h).
+    void ListRemoteFiles();
+    /// Fetches and imports the selected items of the remote list in one run.
+    void ImportRemoteFiles();
 
     // ---- Fee Database page (handlers in MainFeePage.cpp) -------------------------------------
     void connectFeePage();
