@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "feedatabase.h"
+#include "feeviews.h"
 #include "resultset.h"
 
 #include <sqlite3.h>
@@ -85,5 +86,5 @@ QString ReportRunMessage(const ReportRunResult& result) {
 }
 
 QString ReportStatusText(const ResultSet& view) {
-    return QStringLiteral("Report record %1 of %2").arg(view.position()).arg(view.rowCount());
+    return RecordStatusText(QStringLiteral("Report"), view);
 }
