@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <csignal>
 #include <cstdio>
@@ -44,6 +45,8 @@ QString DescribeRequest(const httplib::Request& req, const QMap<QString, QString
     QString text = QString::fromStdString(req.remote_addr) + u' ' +
                    QString::fromStdString(req.method) + u' ' + QString::fromStdString(req.path) +
                    u' ' + QString::fromStdString(req.version);
+    if (req.ssl)
+        text += u' ' + QString::fromLatin1(SSL_get_version(req.ssl));
     if (fields.contains(u"Command"_s))
         text += u" Command="_s + fields.value(u"Command"_s);
     if (fields.contains(u"Date"_s) || fields.contains(u"Name"_s))
