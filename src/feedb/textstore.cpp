@@ -2,8 +2,6 @@
 
 #include "error.h"
 
-#include <QHashFunctions>
-
 #include <cstring>
 #include <limits>
 
@@ -15,27 +13,68 @@ TextStore::TextStore() {
     clear();
 }
 
-void TextStore::clear() {
-    std::vector<char>().swap(m_arena);
-    std::vector<Entry>().swap(m_entries);
-    m_slots.assign(kInitialSlots, 0);
+namespace {
+quint64 Load8(const char* p) {
+    quint64 word;
+    std::memcpy(&word, p, 8);
+    return word;
 }
 
+/// The bytes of a string of at most 8 bytes as one word, the rest zero.
+quint64 LoadShort(const char* p, qsizetype n) {
+    quint64 word = 0;
+    std::memcpy(&word, p, size_t(n));
+    return word;
+}
+
+quint64 Mix(quint64 h) {
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return h;
+}
+
+/// Equal bytes, for the short texts that fill most cells without a library call.
+bool SameBytes(const char* a, const char* b, qsizetype n) {
+    if (n <= 8)
+        return n == 0 || LoadShort(a, n) == LoadShort(b, n);
+    if (n <= 16)
+        return Load8(a) == Load8(b) && Load8(a + n - 8) == Load8(b + n - 8);
+    return std::memcmp(a, b, size_t(n)) == 0;
+}
+} // namespace
+
+/// A fast hash of short byte strings (names, dates): it runs once per text cell, so it must cost
+/// little more than reading the cell. Up to 16 bytes take two loads and two multiplications.
 quint32 TextStore::hashOf(QByteArrayView bytes) {
-    return quint32(qHashBits(bytes.data(), size_t(bytes.size()), 0));
+    constexpr quint64 k1 = 0x9E3779B97F4A7C15ull;
+    constexpr quint64 k2 = 0xBF58476D1CE4E5B9ull;
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    quint64 h = quint64(n) * k1;
+    if (n <= 8)
+        return quint32(Mix(h ^ (LoadShort(p, n) * k2)));
+    if (n <= 16)
+        return quint32(Mix(h ^ (Load8(p) * k2) ^ (Load8(p + n - 8) * k1)));
+    for (qsizetype i = 0; i + 8 <= n; i += 8)
+        h = Mix(h ^ (Load8(p + i) * k2));
+    return quint32(Mix(h ^ (Load8(p + n - 8) * k1)));
 }
 
 qsizetype TextStore::slotOf(QByteArrayView bytes, quint32 hash) const {
     const qsizetype mask = qsizetype(m_slots.size()) - 1;
     qsizetype slot = qsizetype(hash) & mask;
     for (;;) {
-        const quint32 held = m_slots[size_t(slot)];
+        const quint64 held = m_slots[size_t(slot)];
         if (held == 0)
             return slot;
-        const Entry& e = m_entries[held - 1];
-        if (e.hash == hash && e.length == quint32(bytes.size()) &&
-            (e.length == 0 || std::memcmp(m_arena.data() + e.offset, bytes.data(), e.length) == 0))
-            return slot;
+        if (quint32(held >> 32) == hash) {
+            const char* record = m_arena.data() + (quint32(held) - 1);
+            quint32 length;
+            std::memcpy(&length, record + 4, 4);
+            if (length == quint32(bytes.size()) && SameBytes(record + 8, bytes.data(), length))
+                return slot;
+        }
         slot = (slot + 1) & mask;
     }
 }
@@ -43,38 +82,61 @@ qsizetype TextStore::slotOf(QByteArrayView bytes, quint32 hash) const {
 quint32 TextStore::intern(QByteArrayView bytes) {
     const quint32 hash = hashOf(bytes);
     const qsizetype slot = slotOf(bytes, hash);
-    if (m_slots[size_t(slot)] != 0)
-        return m_slots[size_t(slot)] - 1;
-    if (m_entries.size() >= std::numeric_limits<quint32>::max() - 1 ||
-        bytes.size() > std::numeric_limits<quint32>::max())
-        throw ZvError(QStringLiteral("Too many distinct values in one result"));
-    const auto id = quint32(m_entries.size());
-    m_entries.push_back({qsizetype(m_arena.size()), quint32(bytes.size()), hash});
-    m_arena.insert(m_arena.end(), bytes.data(), bytes.data() + bytes.size());
-    m_slots[size_t(slot)] = id + 1;
-    if (m_entries.size() * 2 > m_slots.size())
+    if (const quint64 held = m_slots[size_t(slot)]) {
+        quint32 id;
+        std::memcpy(&id, m_arena.data() + (quint32(held) - 1), 4);
+        return id;
+    }
+    const size_t offset = m_arena.size();
+    if (m_offsets.size() >= std::numeric_limits<quint32>::max() - 1 ||
+        offset + 8 + size_t(bytes.size()) >= std::numeric_limits<quint32>::max())
+        throw ZvError(QStringLiteral("Too many distinct texts in one result"));
+    const auto id = quint32(m_offsets.size());
+    const auto length = quint32(bytes.size());
+    m_arena.resize(offset + 8 + length);
+    std::memcpy(m_arena.data() + offset, &id, 4);
+    std::memcpy(m_arena.data() + offset + 4, &length, 4);
+    if (length > 0)
+        std::memcpy(m_arena.data() + offset + 8, bytes.data(), length);
+    m_offsets.push_back(quint32(offset));
+    m_slots[size_t(slot)] = (quint64(hash) << 32) | (offset + 1);
+    if (m_offsets.size() * 2 > m_slots.size())
         grow();
     return id;
 }
 
 qint64 TextStore::find(QByteArrayView bytes) const {
-    const quint32 held = m_slots[size_t(slotOf(bytes, hashOf(bytes)))];
-    return held == 0 ? -1 : qint64(held) - 1;
+    const quint64 held = m_slots[size_t(slotOf(bytes, hashOf(bytes)))];
+    if (held == 0)
+        return -1;
+    quint32 id;
+    std::memcpy(&id, m_arena.data() + (quint32(held) - 1), 4);
+    return id;
 }
 
 QByteArrayView TextStore::bytes(quint32 id) const {
-    const Entry& e = m_entries[id];
-    return QByteArrayView(m_arena.data() + e.offset, e.length);
+    const char* record = m_arena.data() + m_offsets[id];
+    quint32 length;
+    std::memcpy(&length, record + 4, 4);
+    return QByteArrayView(record + 8, length);
+}
+
+void TextStore::clear() {
+    std::vector<char>().swap(m_arena);
+    std::vector<quint32>().swap(m_offsets);
+    m_slots.assign(kInitialSlots, 0);
 }
 
 void TextStore::grow() {
-    std::vector<quint32> slots(m_slots.size() * 2, 0);
+    std::vector<quint64> slots(m_slots.size() * 2, 0);
     const qsizetype mask = qsizetype(slots.size()) - 1;
-    for (size_t id = 0; id < m_entries.size(); ++id) {
-        qsizetype slot = qsizetype(m_entries[id].hash) & mask;
+    for (const quint64 held : m_slots) {
+        if (held == 0)
+            continue;
+        qsizetype slot = qsizetype(held >> 32) & mask;
         while (slots[size_t(slot)] != 0)
             slot = (slot + 1) & mask;
-        slots[size_t(slot)] = quint32(id + 1);
+        slots[size_t(slot)] = held;
     }
     m_slots.swap(slots);
 }

@@ -17,20 +17,19 @@ public:
     /// The id of these bytes, or -1 when they are not stored.
     qint64 find(QByteArrayView bytes) const;
     QByteArrayView bytes(quint32 id) const;
-    qsizetype size() const { return qsizetype(m_entries.size()); }
+    qsizetype size() const { return qsizetype(m_offsets.size()); }
     void clear();
 
 private:
-    struct Entry {
-        qsizetype offset;
-        quint32 length;
-        quint32 hash;
-    };
     static quint32 hashOf(QByteArrayView bytes);
     qsizetype slotOf(QByteArrayView bytes, quint32 hash) const;
     void grow();
 
+    /// Records of [id: 4 bytes][length: 4 bytes][the bytes], one per distinct value. A lookup
+    /// touches one slot and one record, so it stays quick when the table has left the cache.
     std::vector<char> m_arena;
-    std::vector<Entry> m_entries;
-    std::vector<quint32> m_slots; ///< open addressing; 0 is empty, else id + 1
+    std::vector<quint32> m_offsets; ///< record offset by id
+    /// Open addressing: 0 is empty, else the value's hash in the upper half and its record
+    /// offset + 1 in the lower half, so a probe skips other values without reading their records.
+    std::vector<quint64> m_slots;
 };

@@ -1,0 +1,53 @@
+#include "textstore.h"
+
+#include <QTest>
+
+class TestTextStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    /// Values of every length around the word sizes, alike but for one byte at the start, the
+    /// middle or the end, keep distinct ids and read back whole; repeats find their first id.
+    void distinctValuesKeepTheirIds() {
+        QList<QByteArray> values;
+        for (int length = 0; length <= 40; ++length) {
+            const QByteArray base(length, 'x');
+            values << base;
+            for (int at : {0, length / 2, length - 1}) {
+                if (at < 0 || length == 0)
+                    continue;
+                for (char c : {'y', '\0', '\xff'}) {
+                    QByteArray v = base;
+                    v[at] = c;
+                    if (!values.contains(v))
+                        values << v;
+                }
+            }
+        }
+        for (int i = 0; i < 5000; ++i) // enough to grow the table several times
+            values << "Player " + QByteArray::number(i);
+
+        TextStore store;
+        QList<quint32> ids;
+        for (const QByteArray& v : values)
+            ids << store.intern(v);
+        QCOMPARE(store.size(), values.size());
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            QCOMPARE(ids[i], quint32(i));
+            QCOMPARE(store.bytes(ids[i]).toByteArray(), values[i]);
+            QCOMPARE(store.intern(values[i]), ids[i]);
+            QCOMPARE(store.find(values[i]), qint64(i));
+        }
+        QCOMPARE(store.size(), values.size());
+        QCOMPARE(store.find("Player 5000"), -1);
+        QCOMPARE(store.find(QByteArray(41, 'x')), -1);
+
+        store.clear();
+        QCOMPARE(store.size(), 0);
+        QCOMPARE(store.find("Player 1"), -1);
+        QCOMPARE(store.intern("Player 1"), 0u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextStore)
+#include "test_textstore.moc"
