@@ -5,6 +5,7 @@
 #include "feedatabase.h"
 #include "guardedcall.h"
 #include "operatormessages.h"
+#include "reportexport.h"
 #include "windowsize.h"
 
 #include <QCheckBox>
@@ -25,6 +26,8 @@
 #include <memory>
 
 class MessageBoxMessages;
+class ResultSet;
+class ResultSetModel;
 class TTRViewForm;
 
 /// The main window: three pages of controls, the objects they share and one handler per control
@@ -173,6 +176,25 @@ public:
 
     // ---- Reports page (handlers in MainReportPage.cpp) ---------------------------------------
     void connectReportPage();
+    ResultSet* ReportClientDataSet = nullptr; ///< the report result view (a child of the window)
+    ResultSetModel* ReportDataSource = nullptr; ///< feeds ReportGrid
+    QString ReportSQL;                          ///< the report statement, set by "Load"
+    /// The save dialog of the export; a test puts a chooser of its own in its place.
+    std::shared_ptr<ExportFileChooser> SaveDialog1;
+    /// Empties the status line, closes the report view and puts the statement of the chosen
+    /// report and dates into SQLMemo.
+    void ComposeReportSQL();
+    void ReportListChange();
+    void StartCBClick();
+    void EndCBClick();
+    void StartDateChange();
+    void EndDateChange();
+    void LoadSQLBtnClick();
+    /// Runs ReportSQL into the report view: progress text, busy cursor, float columns 120 wide.
+    void RunReportQuery();
+    void ShowReportStatus();
+    void ReportClientDataSetAfterScroll();
+    void ExportBtnClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -2,4 +2,149 @@
 
 #include "Main.h"
 
-void TMainForm::connectReportPage() {}
+#include "exportsavedialog.h"
+#include "reportcatalogue.h"
+#include "reportrun.h"
+#include "resultset.h"
+#include "resultsetmodel.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+
+namespace {
+constexpr int kFloatColumnWidth = 120;
+
+/// A ticked box shows its picker's date as "yyyy-MM-dd", starting on today; an unticked one
+/// leaves the picker disabled and blank (the minimum date shows as a blank).
+void SwitchDatePicker(QDateEdit* picker, bool ticked) {
+    const QSignalBlocker quiet(picker); // only the operator's changes recompose
+    picker->setEnabled(ticked);
+    if (ticked) {
+        picker->setSpecialValueText(QString());
+        picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        picker->setDate(QDate::currentDate());
+    } else {
+        picker->setSpecialValueText(QStringLiteral(" "));
+        picker->setDate(picker->minimumDate());
+    }
+}
+
+std::optional<QDate> FilterDate(const QCheckBox* box, const QDateEdit* picker) {
+    if (!box->isChecked())
+        return std::nullopt;
+    return picker->date();
+}
+} // namespace
+
+void TMainForm::connectReportPage() {
+    ReportClientDataSet = new ResultSet(this);
+    ReportDataSource = new ResultSetModel(ReportClientDataSet, this);
+    ReportGrid->setModel(ReportDataSource);
+    SaveDialog1 = std::make_shared<ExportSaveDialog>(this);
+
+    connectHandler(ReportList, &QComboBox::activated, &TMainForm::ReportListChange);
+    connectHandler(StartCB, &QCheckBox::toggled, &TMainForm::StartCBClick);
+    connectHandler(EndCB, &QCheckBox::toggled, &TMainForm::EndCBClick);
+    connectHandler(StartDate, &QDateEdit::dateChanged, &TMainForm::StartDateChange);
+    connectHandler(EndDate, &QDateEdit::dateChanged, &TMainForm::EndDateChange);
+    connectHandler(LoadSQLBtn, &QPushButton::clicked, &TMainForm::LoadSQLBtnClick);
+    connectHandler(ExportBtn, &QPushButton::clicked, &TMainForm::ExportBtnClick);
+    connectHandler(ReportClientDataSet, &ResultSet::currentRowChanged,
+                   &TMainForm::ReportClientDataSetAfterScroll);
+
+    // The grid's current row is the view's current row, both ways: the keyboard and the mouse
+    // move the view, and a move of the view (the first row after a load or an export) shows.
+    connect(ReportGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.row() != ReportClientDataSet->currentRow())
+                    ReportClientDataSet->setCurrentRow(current.row());
+            });
+    connect(ReportClientDataSet, &ResultSet::currentRowChanged, this, [this] {
+        const qsizetype row = ReportClientDataSet->currentRow();
+        if (row < 0 || row >= ReportDataSource->rowCount())
+            return;
+        const QModelIndex current = ReportGrid->currentIndex();
+        if (current.row() != row)
+            ReportGrid->setCurrentIndex(
+                ReportDataSource->index(int(row), current.isValid() ? current.column() : 0));
+    });
+}
+
+void TMainForm::ComposeReportSQL() {
+    ReportStatus->setText(QString());
+    ReportClientDataSet->close();
+    SQLMemo->setPlainText(::ComposeReportSQL(
+        ReportList->currentIndex(), FilterDate(StartCB, StartDate), FilterDate(EndCB, EndDate)));
+}
+
+void TMainForm::ReportListChange() {
+    ComposeReportSQL();
+}
+
+void TMainForm::StartCBClick() {
+    SwitchDatePicker(StartDate, StartCB->isChecked());
+    ComposeReportSQL();
+}
+
+void TMainForm::EndCBClick() {
+    SwitchDatePicker(EndDate, EndCB->isChecked());
+    ComposeReportSQL();
+}
+
+void TMainForm::StartDateChange() {
+    ComposeReportSQL();
+}
+
+void TMainForm::EndDateChange() {
+    ComposeReportSQL();
+}
+
+void TMainForm::LoadSQLBtnClick() {
+    if (SQLMemo->toPlainText().isEmpty()) {
+        ReportClientDataSet->close();
+        ReportStatus->setText(QString());
+        return;
+    }
+    ReportClientDataSet->close();
+    QCoreApplication::processEvents(); // the emptied grid is painted before the statement runs
+    ReportSQL = SQLMemo->toPlainText();
+    RunReportQuery();
+}
+
+void TMainForm::RunReportQuery() {
+    const ReportRunResult run =
+        RunReport(db(), ReportSQL, *ReportClientDataSet, statusLine(ReportStatus));
+    if (!run.opened) {
+        messages().information(ReportRunMessage(run));
+        return;
+    }
+    QHeaderView* titles = ReportGrid->horizontalHeader();
+    for (int c = 0; c < ReportClientDataSet->columnCount(); ++c) {
+        if (ReportClientDataSet->column(c).kind == ColumnKind::Float)
+            ReportGrid->setColumnWidth(c, kFloatColumnWidth);
+        else
+            ReportGrid->setColumnWidth(
+                c, std::max(titles->defaultSectionSize(), titles->sectionSizeHint(c)));
+    }
+    if (ReportDataSource->rowCount() > 0)
+        ReportGrid->setCurrentIndex(ReportDataSource->index(0, 0));
+    ReportGrid->doItemsLayout();
+    ReportGrid->viewport()->repaint();
+    titles->viewport()->repaint();
+    ShowReportStatus();
+}
+
+void TMainForm::ShowReportStatus() {
+    ReportStatus->setText(ReportStatusText(*ReportClientDataSet));
+}
+
+void TMainForm::ReportClientDataSetAfterScroll() {
+    ShowReportStatus();
+}
+
+void TMainForm::ExportBtnClick() {
+    // The export reads the rows by number, so neither the grid nor the status line follows it;
+    // the move back to the first row at its end shows in both.
+    ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale());
+}
