@@ -21,7 +21,7 @@ QString RecordStatusText(const QString& what, const ResultSet& view) {
            QStringLiteral(" of ") + QString::number(view.rowCount());
 }
 
-FeeViews::FeeViews() {
+FeeViews::FeeViews(QObject* parent) : QObject(parent) {
     detail.linkTo(&master, QString::fromUtf16(kLinkField));
 }
 

@@ -38,12 +38,13 @@ QString RecordStatusText(const QString& what, const ResultSet& view);
 /// The two result views of the fee database page: every tournament, and the fees of the players
 /// of the current tournament. The detail view is linked to the master on TNumber. The query texts
 /// and the order belong to the page and come in with each load.
-class FeeViews {
+class FeeViews : public QObject {
+    Q_OBJECT
 public:
-    FeeViews();
+    explicit FeeViews(QObject* parent = nullptr);
 
-    ResultSet master;
-    ResultSet detail;
+    ResultSet master{this};
+    ResultSet detail{this};
 
     /// Closes both views, writes the two loading texts (painted at once by the status lines),
     /// then opens the master and the detail view under the busy cursor. Raises the error of a
