@@ -250,6 +250,7 @@ void ResultSet::close() {
     d->current = -1;
     d->open = false;
     Q_EMIT reset();
+    Q_EMIT closed();
 }
 
 bool ResultSet::isOpen() const {
@@ -353,11 +354,9 @@ void ResultSet::linkTo(ResultSet* master, const QString& keyField) {
     if (master) {
         d->connections << connect(master, &ResultSet::currentRowChanged, this,
                                   &ResultSet::followMaster);
-        // An opening master announces its first row itself; a closing one does not.
-        d->connections << connect(master, &ResultSet::reset, this, [this] {
-            if (!d->master->isOpen())
-                followMaster();
-        });
+        // An opening master announces its first row itself; a closing one does not. The link
+        // follows only once the master's views have reset, since a view may repaint meanwhile.
+        d->connections << connect(master, &ResultSet::closed, this, &ResultSet::followMaster);
     }
     d->index.clear();
     d->keyColumn = -1;

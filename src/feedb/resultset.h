@@ -84,6 +84,8 @@ Q_SIGNALS:
     /// Emitted before and after open and close (columns and rows change), so views can reset.
     void aboutToReset();
     void reset();
+    /// Emitted after close, once every view has reset: sets linked to this one follow it then.
+    void closed();
     /// Emitted before and after a linked set changes the rows it shows (the columns stay).
     void rowsAboutToChange();
     void rowsChanged();

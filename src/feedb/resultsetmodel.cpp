@@ -71,7 +71,9 @@ int ResultSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultSetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows || index.column() >= m_columns)
+    // The set is asked too, since a view may repaint while the set announces a change.
+    if (!index.isValid() || index.row() >= m_rows || index.column() >= m_columns ||
+        index.row() >= m_set->rowCount() || index.column() >= m_set->columnCount())
         return {};
     const int row = index.row();
     const int column = index.column();
@@ -101,7 +103,7 @@ QVariant ResultSetModel::headerData(int section, Qt::Orientation orientation, in
             return section == m_markedRow ? kCurrentRowMarker : QString();
         return {};
     }
-    if (section < 0 || section >= m_columns)
+    if (section < 0 || section >= m_columns || section >= m_set->columnCount())
         return {};
     if (role == Qt::DisplayRole)
         return m_set->column(section).name;

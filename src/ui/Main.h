@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+class FeeViews;
 class MessageBoxMessages;
 class ResultSet;
 class ResultSetModel;
@@ -173,6 +174,26 @@ public:
 
     // ---- Fee Database page (handlers in MainFeePage.cpp) -------------------------------------
     void connectFeePage();
+    /// MasterClientDataSet (FeeTables->master) and DetailClientDataSet (FeeTables->detail), the
+    /// detail linked to the master on TNumber; a child of the window.
+    FeeViews* FeeTables = nullptr;
+    ResultSetModel* MasterDataSource = nullptr; ///< feeds MasterGrid
+    ResultSetModel* DetailDataSource = nullptr; ///< feeds DetailGrid
+    void DBOpenBtnClick();
+    void DBCloseBtnClick();
+    void EmptyDBBtnClick();
+    /// Re-sorts the master view by the clicked column and loads both views again.
+    void MasterGridTitleClick(int column);
+    void MasterClientDataSetAfterScroll();
+    void DetailClientDataSetAfterScroll();
+    /// (Re)loads both views from MasterSQL and DetailSQL: loading texts, busy cursor, float
+    /// columns "0.00" and 100 px, the bold title of SortField, both status lines.
+    void LoadFeeTables();
+    /// Closes both views and blanks both status lines; the database stays open. The import runs
+    /// call it after they stored a tournament.
+    void CloseFeeTables();
+    void ShowMasterStatus();
+    void ShowDetailStatus();
 
     // ---- Reports page (handlers in MainReportPage.cpp) ---------------------------------------
     void connectReportPage();

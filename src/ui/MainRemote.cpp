@@ -26,5 +26,5 @@ void TMainForm::ListRemoteFiles() {
 
 void TMainForm::ImportRemoteFiles() {
     ::ImportRemoteFiles(SelectedRemoteItems(TRRemoteList), RemoteServerFields(), db(), messages(),
-                        statusLine(TRStatus), [] {});
+                        statusLine(TRStatus), [this] { CloseFeeTables(); });
 }
