@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "TRView.h"
+
 #include "messageboxmessages.h"
 #include "settings.h"
 #include "statusline.h"
@@ -40,12 +42,17 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     connectReportPage();
 
     runGuarded([this] { FormCreate(); });
+
+    TRViewForm = new TTRViewForm(this);
+    TRViewForm->setMessages(m_messages);
+    runGuarded([this] { TRViewForm->FormCreate(); });
 }
 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::setMessages(OperatorMessages* messages) {
     m_messages = messages ? messages : m_messageBoxes.get();
+    TRViewForm->setMessages(m_messages);
 }
 
 StatusLine TMainForm::statusLine(QLabel* panel) const {
@@ -92,7 +99,9 @@ void TMainForm::SaveSettings() {
 void TMainForm::ShowAtStart() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
+        const Qt::WindowStates state = windowState(); // moving a hidden window forgets it
         move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), area).topLeft());
+        setWindowState(state);
     }
     show(); // maximized when LoadSettings set the state
 }
