@@ -217,6 +217,14 @@ public:
     void ReportClientDataSetAfterScroll();
     void ExportBtnClick();
 
+    // ---- Result file viewer (handlers in MainView.cpp) ---------------------------------------
+    TTRViewForm* TRViewForm = nullptr; ///< created hidden with the window and reused
+    /// Shows the current item of TRLocalList (the item with the focus mark; the first item when
+    /// the mark was never moved).
+    void ViewLocalFile();
+    /// Fetches and shows the current item of TRRemoteList.
+    void ViewRemoteFile();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
