@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <charconv>
 
 namespace {
 QString Quoted(const QString& text) {
@@ -22,15 +23,47 @@ QString BareOrQuoted(const QString& text) {
     return text;
 }
 
-QString FloatText(double value, const QLocale& locale) {
+QString FloatText(double value, const QString& separator) {
     QString text = FormatGeneral15(value);
-    const QString separator = locale.decimalPoint();
     if (separator != u".")
         text.replace(u'.', separator);
     return text;
 }
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
+
+/// One cell of a data line: text always quoted ("" for NULL), numbers bare (quoted only when
+/// their text holds a decimal comma), NULL numbers empty, binary values as hex digits.
+void AppendCell(QByteArray& out, const ResultSet& view, qsizetype row, int column,
+                const QString& decimalSeparator) {
+    const ColumnKind kind = view.column(column).kind;
+    if (view.isNull(row, column)) {
+        if (kind == ColumnKind::Text)
+            out += "\"\"";
+        return;
+    }
+    switch (kind) {
+    case ColumnKind::Text: {
+        const QString text = view.textAt(row, column);
+        out += '"';
+        AppendWindows1252(out, text.contains(u'"') ? EscapeCSVQuotes(text) : text);
+        out += '"';
+        return;
+    }
+    case ColumnKind::Integer: {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, view.integerAt(row, column));
+        out.append(digits, end.ptr - digits);
+        return;
+    }
+    case ColumnKind::Float:
+        AppendWindows1252(out, BareOrQuoted(FloatText(view.realAt(row, column), decimalSeparator)));
+        return;
+    case ColumnKind::Blob:
+        out += view.blobAt(row, column).toHex().toUpper();
+        return;
+    }
+}
 } // namespace
 
 QString EscapeCSVQuotes(const QString& text) {
@@ -39,23 +72,6 @@ QString EscapeCSVQuotes(const QString& text) {
     QString escaped = text;
     escaped.replace(u'"', QStringLiteral("\"\""));
     return escaped;
-}
-
-QString CsvCell(const ResultSet& view, qsizetype row, int column, const QLocale& locale) {
-    const ColumnKind kind = view.column(column).kind;
-    if (view.isNull(row, column))
-        return kind == ColumnKind::Text ? QStringLiteral("\"\"") : QString();
-    switch (kind) {
-    case ColumnKind::Text:
-        return Quoted(view.textAt(row, column));
-    case ColumnKind::Integer:
-        return QString::number(view.integerAt(row, column));
-    case ColumnKind::Float:
-        return BareOrQuoted(FloatText(view.realAt(row, column), locale));
-    case ColumnKind::Blob:
-        return QString::fromLatin1(view.blobAt(row, column).toHex().toUpper());
-    }
-    return QString();
 }
 
 QString CsvHeaderLine(const ResultSet& view) {
@@ -74,15 +90,16 @@ QByteArray BuildCsvFile(const ResultSet& view, const QLocale& locale) {
     out += kLineEnd;
     const int columns = view.columnCount();
     const qsizetype rows = view.rowCount();
-    QString line;
+    const QString decimalSeparator = locale.decimalPoint();
+    constexpr qsizetype kSampleRows = 1000;
     for (qsizetype r = 0; r < rows; ++r) {
-        line.clear();
+        if (r == kSampleRows) // one allocation for the rest, from the size of the first lines
+            out.reserve(out.size() + out.size() / kSampleRows * (rows - r) * 11 / 10);
         for (int c = 0; c < columns; ++c) {
             if (c > 0)
-                line += QLatin1Char(',');
-            line += CsvCell(view, r, c, locale);
+                out += ',';
+            AppendCell(out, view, r, c, decimalSeparator);
         }
-        AppendWindows1252(out, line);
         out += kLineEnd;
     }
     return out;
