@@ -80,8 +80,11 @@ private Q_SLOTS:
         // Selected in reverse order; imported in list order, the 8-character date included.
         form->TRRemoteList->item(2)->setSelected(true);
         form->TRRemoteList->item(0)->setSelected(true);
+        form->LoadFeeTables();
+        QVERIFY(!form->MasterStatus->text().isEmpty());
         form->ImportRemoteFiles();
         QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  3"_s});
+        QCOMPARE(form->MasterStatus->text(), QString()); // the fee views were closed
         QCOMPARE(form->TRStatus->text(), QString());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(server.stop());
