@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStatusBar>
+#include <QSizeGrip>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,6 +27,7 @@ constexpr QSize kMinimumOuterSize{300, 240};
 QLabel* statusPanel(const char* name, int width, QWidget* parent) {
     QLabel* panel = MakeStatusPanel(QString::fromLatin1(name), parent);
     panel->setFixedWidth(width);
+    panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return panel;
 }
 } // namespace
@@ -79,15 +80,19 @@ TTRViewForm::TTRViewForm(QWidget* mainWindow)
     TRViewer->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     TRViewer->setWordWrap(false);
 
-    StatusBar1 = new QStatusBar;
+    StatusBar1 = new QWidget;
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(true);
     LinePanel = statusPanel("LinePanel", 150, StatusBar1);
     LinePanel->setText(QStringLiteral("Line:  0 of 0"));
     TournamentsPanel = statusPanel("TournamentsPanel", 100, StatusBar1);
     TournamentsPanel->setText(QStringLiteral("Tournaments:  0"));
-    StatusBar1->addWidget(LinePanel);
-    StatusBar1->addWidget(TournamentsPanel);
+    auto* panels = new QHBoxLayout(StatusBar1);
+    panels->setContentsMargins(0, 1, 0, 0);
+    panels->setSpacing(2);
+    panels->addWidget(LinePanel);
+    panels->addWidget(TournamentsPanel);
+    panels->addStretch(1);
+    panels->addWidget(new QSizeGrip(StatusBar1), 0, Qt::AlignBottom | Qt::AlignRight);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -12,7 +12,6 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
-class QStatusBar;
 class TRLinesModel;
 
 /// The result file viewer: the lines of one results file with the selected line's position, the
@@ -54,7 +53,7 @@ public:
     QLineEdit* SearchBox = nullptr;
     QPushButton* NextBtn = nullptr;
     QListView* TRViewer = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    QWidget* StatusBar1 = nullptr;
     QLabel* LinePanel = nullptr;        ///< panel 0 of StatusBar1
     QLabel* TournamentsPanel = nullptr; ///< panel 1 of StatusBar1
 

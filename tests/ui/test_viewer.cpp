@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QScrollBar>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
