@@ -114,6 +114,15 @@ void FeeDatabase::Bind_Str16(Statement& stmt, int index, const QString& value) {
         raiseLastError();
 }
 
+void FeeDatabase::Bind_Utf8(Statement& stmt, int index, QByteArrayView value, bool inPlace) {
+    requireOpen();
+    static const char empty[1] = {0};
+    const char* data = value.isEmpty() ? empty : value.data();
+    if (sqlite3_bind_text(stmt.get(), index, data, int(value.size()),
+                          inPlace ? SQLITE_STATIC : SQLITE_TRANSIENT) != SQLITE_OK)
+        raiseLastError();
+}
+
 bool FeeDatabase::Step(Statement& stmt) {
     requireOpen();
     int rc = SQLITE_OK;

@@ -53,6 +53,11 @@ public:
     void Bind_Double(Statement& stmt, int index, double value);
     /// Binds text; an empty text is bound as empty text, never as NULL.
     void Bind_Str16(Statement& stmt, int index, const QString& value);
+    /// Binds text already in UTF-8, the database's own encoding, so nothing is converted when
+    /// the statement runs (the import's many rows); empty text is bound as empty text. SQLite
+    /// copies the text, unless inPlace: then it reads the text where it lies, which must stay
+    /// unchanged until the statement has been stepped.
+    void Bind_Utf8(Statement& stmt, int index, QByteArrayView value, bool inPlace = false);
     /// One step; true when it yielded a row. A busy or locked database is tried again 10 ms
     /// later, 8 tries in all, before its error is raised.
     bool Step(Statement& stmt);

@@ -129,6 +129,14 @@ std::optional<qint32> ParseFileInteger(QStringView text) {
 double RoundGeneral15(double value) {
     if (!std::isfinite(value))
         return 0.0;
+    // Most fees are whole cents. A value that is the double nearest to k / 100 (division is
+    // correctly rounded) with |k| < 1e14 is the nearest double to a decimal of at most 14
+    // significant digits, and so reads back from its 15-digit text unchanged.
+    if (std::fabs(value) < 1e12) {
+        const double cents = std::round(value * 100);
+        if (cents / 100 == value)
+            return value == 0 ? 0.0 : value;
+    }
     // Same digits as the "%.15G" text of FormatGeneral15, without building a QString per fee.
     char buffer[40];
     const auto written =

@@ -4,6 +4,7 @@
 #include "playerfees.h"
 #include "playerline.h"
 #include "resultsmoment.h"
+#include "stringlist2.h"
 
 #include <algorithm>
 #include <limits>
@@ -37,6 +38,19 @@ qint32 clampToInt32(qint64 value) {
                                      std::numeric_limits<qint32>::max()));
 }
 
+/// Whether the line begins with the key, exact case: an inline comparison, as every line of a
+/// file meets several of these tests.
+template <qsizetype N> bool startsWithKey(QStringView line, const char16_t (&key)[N]) {
+    constexpr qsizetype length = N - 1;
+    if (line.size() < length)
+        return false;
+    const char16_t* text = line.utf16();
+    for (qsizetype i = 0; i < length; ++i)
+        if (text[i] != key[i])
+            return false;
+    return true;
+}
+
 /// The value of a key line: the rest after the key, at most 255 characters.
 QStringView restAfter(QStringView line, qsizetype keyLength) {
     return line.sliced(keyLength).left(kMaxValue);
@@ -61,9 +75,19 @@ struct ResultsImporter::Tournament {
     PlayerFeeList players;
 
     void reset() {
-        PlayerFeeList keep = std::move(players); // keeps its buffers for the next block
-        *this = Tournament();
-        players = std::move(keep);
+        TNumber = 0;
+        TName.clear();
+        Date = QStringLiteral("0000-00-00");
+        Time = QStringLiteral("00:00:00");
+        Seconds = 0;
+        Entrants = 0;
+        Paid = 0;
+        Bonus = 0;
+        Multiply = QStringLiteral("No");
+        BuyIn = 0;
+        Fee = 0;
+        rebuyFeeAmount = 0;
+        RebuyFee = QStringLiteral("No");
         players.clear();
     }
 
@@ -84,11 +108,24 @@ struct ResultsImporter::Tournament {
             fee += rebuys * rebuyFeeAmount;
             Paid += rebuys;
         }
-        players.add(player.name, fee);
+        players.add(player.rawName, fee);
     }
 };
 
-ResultsImporter::ResultsImporter(FeeDatabase& db) : m_db(db) {}
+/// The state of a scan through the lines of one file.
+struct ResultsImporter::Scan {
+    Tournament t;
+    Expect expect = Expect::Idle;
+    int count = 0;
+
+    void start() {
+        t.reset();
+        expect = Expect::Idle;
+        count = 0;
+    }
+};
+
+ResultsImporter::ResultsImporter(FeeDatabase& db) : m_db(db), m_scan(std::make_unique<Scan>()) {}
 
 ResultsImporter::~ResultsImporter() = default;
 
@@ -97,121 +134,135 @@ void ResultsImporter::write(const Tournament& t) {
         m_master = m_db.Prepare16(QString::fromUtf16(kReplaceMasterSql));
         m_detail = m_db.Prepare16(QString::fromUtf16(kReplaceDetailSql));
     }
+    // Texts are bound in place (no copy by SQLite): they stay put until the rows are stepped.
+    m_masterTexts[0] = t.TName.toUtf8();
+    m_masterTexts[1] = t.Date.toUtf8();
+    m_masterTexts[2] = t.Time.toUtf8();
+    m_masterTexts[3] = t.Multiply.toUtf8();
+    m_masterTexts[4] = t.RebuyFee.toUtf8();
     m_db.Bind_Int(m_master, 1, t.TNumber);
-    m_db.Bind_Str16(m_master, 2, t.TName);
-    m_db.Bind_Str16(m_master, 3, t.Date);
-    m_db.Bind_Str16(m_master, 4, t.Time);
+    m_db.Bind_Utf8(m_master, 2, m_masterTexts[0], true);
+    m_db.Bind_Utf8(m_master, 3, m_masterTexts[1], true);
+    m_db.Bind_Utf8(m_master, 4, m_masterTexts[2], true);
     m_db.Bind_Int(m_master, 5, t.Seconds);
     m_db.Bind_Int(m_master, 6, t.Entrants);
     m_db.Bind_Int(m_master, 7, clampToInt32(t.Paid));
     m_db.Bind_Double(m_master, 8, t.Bonus);
-    m_db.Bind_Str16(m_master, 9, t.Multiply);
+    m_db.Bind_Utf8(m_master, 9, m_masterTexts[3], true);
     m_db.Bind_Double(m_master, 10, t.BuyIn);
     m_db.Bind_Double(m_master, 11, t.Fee);
-    m_db.Bind_Str16(m_master, 12, t.RebuyFee);
+    m_db.Bind_Utf8(m_master, 12, m_masterTexts[4], true);
     m_db.StepAndReset(m_master);
 
-    for (const PlayerFeeList::Entry& entry : t.players.entries()) {
+    for (qsizetype i = 0; i < t.players.size(); ++i) {
         m_db.Bind_Int(m_detail, 1, t.TNumber);
-        m_db.Bind_Str16(m_detail, 2, entry.name);
-        m_db.Bind_Double(m_detail, 3, entry.total);
+        m_db.Bind_Utf8(m_detail, 2, t.players.nameUtf8(i), true);
+        m_db.Bind_Double(m_detail, 3, t.players.total(i));
         m_db.StepAndReset(m_detail);
     }
 }
 
-int ResultsImporter::Import(const QStringList& lines) {
-    Tournament t;
-    Expect expect = Expect::Idle;
-    int count = 0;
-    for (const QString& text : lines) {
-        const QStringView line(text);
-        if (line.startsWith(u"Tournament=")) {
-            t.reset();
-            t.TName = restAfter(line, 11).toString();
-            expect = Expect::Number;
-            continue;
-        }
-        switch (expect) {
-        case Expect::Idle:
-            break;
-        case Expect::Number:
-            if (line.startsWith(u"Number=")) {
-                t.TNumber = FileIntegerOrZero(restAfter(line, 7));
-                expect = t.TNumber > 0 ? Expect::BuyIn : Expect::Idle;
-            }
-            break;
-        case Expect::BuyIn:
-            if (line.startsWith(u"BuyIn=")) {
-                const QStringView value = restAfter(line, 6);
-                const qsizetype plus = value.indexOf(u'+');
-                if (plus >= 0) {
-                    t.BuyIn = FileDecimalOrZero(value.first(plus));
-                    t.Fee = FileDecimalOrZero(value.sliced(plus + 1));
-                }
-                expect = Expect::PrizeBonus;
-            }
-            break;
-        case Expect::PrizeBonus:
-            if (line.startsWith(u"PrizeBonus=")) {
-                t.Bonus = FileDecimalOrZero(restAfter(line, 11));
-                expect = Expect::MultiplyBonus;
-            }
-            break;
-        case Expect::MultiplyBonus:
-            if (line.startsWith(u"MultiplyBonus=")) {
-                t.Multiply = restAfter(line, 14).left(3).toString();
-                expect = Expect::Entrants;
-            }
-            break;
-        case Expect::Entrants:
-            if (line.startsWith(u"Entrants=")) {
-                t.Entrants = FileIntegerOrZero(restAfter(line, 9));
-                if (t.Entrants > 0)
-                    expect = Expect::Rebuy;
-            }
-            break;
-        case Expect::Rebuy:
-            if (line.startsWith(u"RebuyFee=")) {
-                t.RebuyFee = restAfter(line, 9).left(3).toString();
-                if (t.RebuyFee == u"Yes")
-                    t.rebuyFeeAmount = t.Fee;
-                expect = Expect::Start;
-            } else if (line.startsWith(u"RebuyCost=")) {
-                // Written like a buy-in, cost "+" fee: the fee is what counts.
-                const qsizetype plus = line.indexOf(u'+');
-                if (plus >= 0)
-                    t.rebuyFeeAmount = FileDecimalOrZero(line.sliced(plus + 1).left(kMaxValue));
-                if (t.rebuyFeeAmount > 0)
-                    t.RebuyFee = QStringLiteral("Yes");
-                expect = Expect::Start;
-            }
-            break;
-        case Expect::Start:
-            if (line.startsWith(u"Start=")) {
-                // Characters 7 to 16 hold the date and 18 to 25 the time; 17 is not examined.
-                t.Date = line.mid(6, 10).toString();
-                t.Time = line.mid(17, 8).toString();
-                expect = Expect::Players;
-            }
-            break;
-        case Expect::Players:
-            if (line.startsWith(u"Place")) {
-                t.addPlayer(line);
-            } else if (line.startsWith(u"Stop=")) {
-                expect = Expect::Idle;
-                if (t.Paid == 0)
-                    break; // no fee-paying entries: nothing to store
-                const ResultsMoment start = ResultsMoment::FromText(t.Date, t.Time);
-                const ResultsMoment stop =
-                    ResultsMoment::FromText(line.mid(5, 10).toString(), line.mid(16, 8).toString());
-                t.Seconds = clampToInt32(SecondsBetween(start, stop));
-                write(t);
-                ++count;
-            }
-            break;
-        }
+void ResultsImporter::handleLine(Scan& scan, QStringView line) {
+    Tournament& t = scan.t;
+    if (startsWithKey(line, u"Tournament=")) {
+        t.reset();
+        t.TName = restAfter(line, 11).toString();
+        scan.expect = Expect::Number;
+        return;
     }
-    return count;
+    switch (scan.expect) {
+    case Expect::Idle:
+        break;
+    case Expect::Number:
+        if (startsWithKey(line, u"Number=")) {
+            t.TNumber = FileIntegerOrZero(restAfter(line, 7));
+            scan.expect = t.TNumber > 0 ? Expect::BuyIn : Expect::Idle;
+        }
+        break;
+    case Expect::BuyIn:
+        if (startsWithKey(line, u"BuyIn=")) {
+            const QStringView value = restAfter(line, 6);
+            const qsizetype plus = value.indexOf(u'+');
+            if (plus >= 0) {
+                t.BuyIn = FileDecimalOrZero(value.first(plus));
+                t.Fee = FileDecimalOrZero(value.sliced(plus + 1));
+            }
+            scan.expect = Expect::PrizeBonus;
+        }
+        break;
+    case Expect::PrizeBonus:
+        if (startsWithKey(line, u"PrizeBonus=")) {
+            t.Bonus = FileDecimalOrZero(restAfter(line, 11));
+            scan.expect = Expect::MultiplyBonus;
+        }
+        break;
+    case Expect::MultiplyBonus:
+        if (startsWithKey(line, u"MultiplyBonus=")) {
+            t.Multiply = restAfter(line, 14).left(3).toString();
+            scan.expect = Expect::Entrants;
+        }
+        break;
+    case Expect::Entrants:
+        if (startsWithKey(line, u"Entrants=")) {
+            t.Entrants = FileIntegerOrZero(restAfter(line, 9));
+            if (t.Entrants > 0)
+                scan.expect = Expect::Rebuy;
+        }
+        break;
+    case Expect::Rebuy:
+        if (startsWithKey(line, u"RebuyFee=")) {
+            t.RebuyFee = restAfter(line, 9).left(3).toString();
+            if (t.RebuyFee == u"Yes")
+                t.rebuyFeeAmount = t.Fee;
+            scan.expect = Expect::Start;
+        } else if (startsWithKey(line, u"RebuyCost=")) {
+            // Written like a buy-in, cost "+" fee: the fee is what counts.
+            const qsizetype plus = line.indexOf(u'+');
+            if (plus >= 0)
+                t.rebuyFeeAmount = FileDecimalOrZero(line.sliced(plus + 1).left(kMaxValue));
+            if (t.rebuyFeeAmount > 0)
+                t.RebuyFee = QStringLiteral("Yes");
+            scan.expect = Expect::Start;
+        }
+        break;
+    case Expect::Start:
+        if (startsWithKey(line, u"Start=")) {
+            // Characters 7 to 16 hold the date and 18 to 25 the time; 17 is not examined.
+            t.Date = line.mid(6, 10).toString();
+            t.Time = line.mid(17, 8).toString();
+            scan.expect = Expect::Players;
+        }
+        break;
+    case Expect::Players:
+        if (startsWithKey(line, u"Place")) {
+            t.addPlayer(line);
+        } else if (startsWithKey(line, u"Stop=")) {
+            scan.expect = Expect::Idle;
+            if (t.Paid == 0)
+                break; // no fee-paying entries: nothing to store
+            const ResultsMoment start = ResultsMoment::FromText(t.Date, t.Time);
+            const ResultsMoment stop = ResultsMoment::FromText(line.mid(5, 10), line.mid(16, 8));
+            t.Seconds = clampToInt32(SecondsBetween(start, stop));
+            write(t);
+            ++scan.count;
+        }
+        break;
+    }
+}
+
+int ResultsImporter::Import(const QStringList& lines) {
+    Scan& scan = *m_scan;
+    scan.start();
+    for (const QString& line : lines)
+        handleLine(scan, line);
+    return scan.count;
+}
+
+int ResultsImporter::ImportText(QStringView text) {
+    Scan& scan = *m_scan;
+    scan.start();
+    ForEachResultsLine(text, [&](QStringView line) { handleLine(scan, line); });
+    return scan.count;
 }
 
 int ImportResults(const QStringList& lines, FeeDatabase& db) {

@@ -3,6 +3,8 @@
 #include "feedatabase.h"
 
 #include <QStringList>
+#include <QStringView>
+#include <memory>
 
 /// Writes the tournaments of results files into the fee database. The two REPLACE statements are
 /// prepared when the first tournament is written and reused, rebound for every row, until the
@@ -22,14 +24,21 @@ public:
     /// valid date and time"), and for database errors; rows written before stay in the caller's
     /// transaction.
     int Import(const QStringList& lines);
+    /// The same for the whole text of a results file, cut into lines as a line list would be
+    /// (ForEachResultsLine), without making the list.
+    int ImportText(QStringView text);
 
 private:
+    struct Scan;
     struct Tournament;
+    void handleLine(Scan& scan, QStringView line);
     void write(const Tournament& t);
 
     FeeDatabase& m_db;
     Statement m_master;
     Statement m_detail;
+    QByteArray m_masterTexts[5];  // the Master row's texts in UTF-8 while it is written
+    std::unique_ptr<Scan> m_scan; // kept between files: its buffers are reused
 };
 
 /// One results file's lines into the fee database; see ResultsImporter::Import.

@@ -10,7 +10,6 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                                     const std::function<void()>& closeFeeTables) {
     ImportRunOutcome outcome;
     const QString n = QString::number(files.size());
-    TStringList2 lines;
     {
         std::optional<BusyCursor> busy(std::in_place);
         db.StartTransaction();
@@ -21,14 +20,17 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                 ++i;
                 status(QStringLiteral("Loading (%1 of %2):  %3")
                            .arg(QString::number(i), n, file.label));
+                // The file's text goes to the importer line by line as a line list would hold
+                // it (LoadFromFile reads the same way), without building the list.
+                QString text;
                 try {
-                    lines.LoadFromFile(file.path);
+                    text = ReadResultsText(file.path);
                 } catch (const ZvError&) {
                     messages.error(QStringLiteral("Error loading ") + file.path);
                     outcome.unreadablePath = file.path;
                     break;
                 }
-                outcome.imported += importer.Import(lines);
+                outcome.imported += importer.ImportText(text);
             }
             busy.reset();
             if (outcome.imported > 0 && closeFeeTables)

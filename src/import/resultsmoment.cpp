@@ -5,11 +5,11 @@
 
 namespace {
 
-qint32 field(const QString& text, qsizetype position, qsizetype length) {
-    const QString part = text.mid(position, length);
+qint32 field(QStringView text, qsizetype position, qsizetype length) {
+    const QStringView part = text.mid(position, length);
     const std::optional<qint32> value = ParseFileInteger(part);
     if (!value)
-        throw ZvError(QStringLiteral("'%1' is not a valid integer value").arg(part));
+        throw ZvError(QStringLiteral("'%1' is not a valid integer value").arg(part.toString()));
     return *value;
 }
 
@@ -33,7 +33,7 @@ qint64 dayNumber(qint64 year, int month, int day) {
 
 } // namespace
 
-ResultsMoment ResultsMoment::FromText(const QString& date, const QString& time) {
+ResultsMoment ResultsMoment::FromText(QStringView date, QStringView time) {
     const qint32 year = field(date, 0, 4);
     const qint32 month = field(date, 5, 2);
     const qint32 day = field(date, 8, 2);
@@ -44,7 +44,8 @@ ResultsMoment ResultsMoment::FromText(const QString& date, const QString& time) 
                        day <= daysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 &&
                        minute <= 59 && second >= 0 && second <= 59;
     if (!valid)
-        throw ZvError(QStringLiteral("'%1 %2' is not a valid date and time").arg(date, time));
+        throw ZvError(QStringLiteral("'%1 %2' is not a valid date and time")
+                          .arg(date.toString(), time.toString()));
     return {dayNumber(year, month, day), hour * 3600 + minute * 60 + second};
 }
 

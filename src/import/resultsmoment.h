@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 /// A start or stop moment of a tournament, as the "Start=" and "Stop=" lines give it.
 struct ResultsMoment {
@@ -12,7 +13,7 @@ struct ResultsMoment {
     /// "'%s' is not a valid integer value" for a field that is not an integer and
     /// "'%s' is not a valid date and time" (date and time joined by a blank) for fields that make
     /// no valid moment.
-    static ResultsMoment FromText(const QString& date, const QString& time);
+    static ResultsMoment FromText(QStringView date, QStringView time);
 };
 
 /// The whole seconds between two moments, whichever comes first.

@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 bool startsWithBytes(const QByteArray& bytes, std::initializer_list<unsigned char> mark) {
@@ -17,27 +21,76 @@ bool startsWithBytes(const QByteArray& bytes, std::initializer_list<unsigned cha
     return true;
 }
 
-bool isAscii(QByteArrayView bytes) {
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
     // The mark is already cut off; a second one is text, as the server wrote it.
     QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
 }
 
+/// Windows-1252 as the system's decoder reads it. Bytes 00-7F and A0-FF are the characters of
+/// the same code (checked when the table is built), so a Latin-1 decoding, which is fast, needs
+/// only bytes 80-9F put right from the table.
+struct AnsiTable {
+    bool usable = false;
+    char16_t high[32] = {}; // bytes 80-9F
+
+    AnsiTable() {
+        QStringDecoder decoder("windows-1252");
+        if (!decoder.isValid())
+            return;
+        QByteArray all(256, Qt::Uninitialized);
+        for (int b = 0; b < 256; ++b)
+            all[b] = char(b);
+        const QString text = decoder.decode(all);
+        if (decoder.hasError() || text.size() != 256)
+            return;
+        for (int b = 0; b < 256; ++b) {
+            if (b >= 0x80 && b < 0xA0)
+                high[b - 0x80] = text[b].unicode();
+            else if (text[b].unicode() != b)
+                return;
+        }
+        usable = true;
+    }
+};
+
+/// Whether any byte lies in 80-9F, eight bytes at a time: most files have none.
+bool hasBytes80To9F(QByteArrayView bytes) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const char* data = bytes.data();
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        // A byte b is in 80-9F when b & E0 is 80: XOR with 80 makes that byte zero.
+        const std::uint64_t x = (word & (kHigh | kHigh >> 1 | kHigh >> 2)) ^ kHigh;
+        if (((x - kOnes) & ~x & kHigh) != 0)
+            return true;
+    }
+    for (; i < bytes.size(); ++i)
+        if ((static_cast<unsigned char>(data[i]) & 0xE0) == 0x80)
+            return true;
+    return false;
+}
+
 QString decodeAnsi(QByteArrayView bytes) {
-    // Plain ASCII reads the same in every single-byte code page; Latin-1 decoding is the fast way.
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
-    QStringDecoder decoder("windows-1252", QStringConverter::Flag::ConvertInitialBom);
-    if (!decoder.isValid()) // a Qt without ICU: Latin-1 is the closest single-byte reading
-        return QString::fromLatin1(bytes);
-    return decoder.decode(bytes);
+    static const AnsiTable table;
+    if (!table.usable) {
+        QStringDecoder decoder("windows-1252", QStringConverter::Flag::ConvertInitialBom);
+        if (decoder.isValid())
+            return decoder.decode(bytes);
+        return QString::fromLatin1(bytes); // a Qt without ICU: the closest single-byte reading
+    }
+    QString text = QString::fromLatin1(bytes);
+    if (!hasBytes80To9F(bytes))
+        return text;
+    const unsigned char* const data = reinterpret_cast<const unsigned char*>(bytes.data());
+    char16_t* const out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if ((data[i] & 0xE0) == 0x80)
+            out[i] = table.high[data[i] - 0x80];
+    return text;
 }
 
 } // namespace
@@ -60,20 +113,7 @@ QString DecodeResultsText(const QByteArray& bytes) {
 
 QStringList SplitResultsLines(const QString& text) {
     QStringList lines;
-    const QChar* const begin = text.constData();
-    const qsizetype size = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = begin[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(QString(begin + start, i - start));
-        if (c == u'\r' && i + 1 < size && begin[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < size)
-        lines.append(QString(begin + start, size - start));
+    ForEachResultsLine(text, [&lines](QStringView line) { lines.append(line.toString()); });
     return lines;
 }
 
@@ -81,14 +121,18 @@ void TStringList2::SetFromBytes(const QByteArray& bytes) {
     QStringList::operator=(SplitResultsLines(DecodeResultsText(bytes)));
 }
 
-void TStringList2::LoadFromFile(const QString& path) {
+QString ReadResultsText(const QString& path) {
     // A plain read-only open takes no lock on Linux: a writer holding the file open (even with an
     // advisory lock) does not keep us out.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ZvError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw ZvError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    SetFromBytes(bytes);
+    return DecodeResultsText(bytes);
+}
+
+void TStringList2::LoadFromFile(const QString& path) {
+    QStringList::operator=(SplitResultsLines(ReadResultsText(path)));
 }

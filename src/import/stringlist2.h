@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include "charscan.h"
 
 /// A line list that reads a results file the way the poker server writes it.
 class TStringList2 : public QStringList {
@@ -23,6 +26,26 @@ public:
 /// The text of a results file's bytes: byte-order mark decides the encoding, else Windows-1252;
 /// the text ends at the first NUL.
 QString DecodeResultsText(const QByteArray& bytes);
+
+/// Reads the text of a results file (whole, without a lock, encoding and NUL as LoadFromFile).
+/// Raises ZvError when the file cannot be opened or read.
+QString ReadResultsText(const QString& path);
+
+/// Calls lineFunction(QStringView) for every line of text: lines end at CR LF, lone CR and lone
+/// LF; a break at the very end adds no line.
+template <typename LineFunction>
+void ForEachResultsLine(QStringView text, LineFunction&& lineFunction) {
+    const char16_t* const data = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    while (start < size) {
+        const qsizetype end = FindLineBreak(data, start, size);
+        lineFunction(text.sliced(start, end - start));
+        if (end == size)
+            return;
+        start = end + (data[end] == u'\r' && end + 1 < size && data[end + 1] == u'\n' ? 2 : 1);
+    }
+}
 
 /// Cuts text into lines at CR LF, lone CR and lone LF; a break at the very end adds no line.
 QStringList SplitResultsLines(const QString& text);

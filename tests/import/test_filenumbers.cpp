@@ -103,6 +103,11 @@ void TestFileNumbers::roundGeneral15_data() {
     QTest::newRow("whole") << 6.0 << 6.0;
     QTest::newRow("half") << 1.5 << 1.5;
     QTest::newRow("many tenths") << 0.1 * 3 + 0.7 << 1.0;
+    QTest::newRow("whole cents") << 2.2 << 2.2;
+    QTest::newRow("just below cents") << 0.1 + 0.7 << 0.8;
+    QTest::newRow("negative cents") << -4.35 << -4.35;
+    QTest::newRow("large cents") << 123456789012.34 << 123456789012.34;
+    QTest::newRow("thousandths") << 0.001 * 3 << 0.003;
     QTest::newRow("negative zero") << -0.0 << 0.0;
     QTest::newRow("sixteen digits") << 1234567890.1234567 << 1234567890.12346;
     QTest::newRow("tiny") << 5e-5 << 5e-5;

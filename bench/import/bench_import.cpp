@@ -1,0 +1,262 @@
+// Import benchmark: N tournaments x P players of generated results files through the import run
+// (reading, decoding, parsing, fee arithmetic, writing, commit), against a plain sqlite3 program
+// that inserts the same rows with prepared REPLACE statements in one transaction. Both run in the
+// same process, twice each, alternately, on fresh database files in the same folder.
+//
+//   bench_import [--tournaments N] [--players P] [--per-file F] [--keep]
+
+#include "feedatabase.h"
+#include "importrun.h"
+#include "resultsgenerator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+namespace {
+
+class NoMessages : public OperatorMessages {
+public:
+    bool show(MessageKind kind, const QString& text) override {
+        if (kind != MessageKind::Notice)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+        return true;
+    }
+};
+
+/// The rows of the generated tournaments, held compactly for the plain insert.
+struct PlainRows {
+    std::vector<ResultsGenerator::Tournament> masters; // players kept, texts dropped
+    std::vector<QByteArray> names;
+};
+
+/// Resets the peak resident size (Linux: clear_refs 5), so a phase measures its own peak.
+void resetPeakMemory() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+/// Peak resident size in MiB since the last reset.
+double peakMemoryMiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void check(int rc, sqlite3* db) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        qFatal("sqlite: %s", sqlite3_errmsg(db));
+}
+
+QString freshDatabase(const QString& folder, const QString& name) {
+    const QString path = folder + u'/' + name;
+    QFile::remove(path);
+    FeeDatabase db;
+    OpenOrCreateFeeDatabase(db, path);
+    return path;
+}
+
+double plainInsert(const QString& path, const PlainRows& rows) {
+    sqlite3* db = nullptr;
+    check(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), db);
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt* master = nullptr;
+    sqlite3_stmt* detail = nullptr;
+    check(sqlite3_exec(db, "BEGIN DEFERRED TRANSACTION", nullptr, nullptr, nullptr), db);
+    check(sqlite3_prepare_v2(db,
+                             "REPLACE INTO Master (TNumber, TName, Date, Time, Seconds, Entrants, "
+                             "Paid, Bonus, Multiply, BuyIn, Fee, RebuyFee) VALUES(?, ?, ?, ?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?);",
+                             -1, &master, nullptr),
+          db);
+    check(sqlite3_prepare_v2(db, "REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);", -1,
+                             &detail, nullptr),
+          db);
+    auto text = [](sqlite3_stmt* s, int i, const QByteArray& v) {
+        sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_STATIC);
+    };
+    for (const ResultsGenerator::Tournament& t : rows.masters) {
+        sqlite3_bind_int(master, 1, t.number);
+        text(master, 2, t.name);
+        text(master, 3, t.date);
+        text(master, 4, t.time);
+        sqlite3_bind_int(master, 5, t.seconds);
+        sqlite3_bind_int(master, 6, t.entrants);
+        sqlite3_bind_int(master, 7, t.paid);
+        sqlite3_bind_double(master, 8, t.bonus);
+        text(master, 9, t.multiply);
+        sqlite3_bind_double(master, 10, t.buyIn);
+        sqlite3_bind_double(master, 11, t.fee);
+        text(master, 12, t.rebuyFee);
+        check(sqlite3_step(master), db);
+        sqlite3_reset(master);
+        for (const ResultsGenerator::Player& p : t.players) {
+            sqlite3_bind_int(detail, 1, t.number);
+            text(detail, 2, rows.names[size_t(p.name)]);
+            sqlite3_bind_double(detail, 3, p.fee);
+            check(sqlite3_step(detail), db);
+            sqlite3_reset(detail);
+        }
+    }
+    sqlite3_finalize(master);
+    sqlite3_finalize(detail);
+    check(sqlite3_exec(db, "COMMIT TRANSACTION;", nullptr, nullptr, nullptr), db);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    sqlite3_close(db);
+    return seconds;
+}
+
+struct ImportFigures {
+    double seconds = 0;
+    double peakAtTenth = 0;
+    double peak = 0;
+};
+
+ImportFigures importFiles(const QString& path, const QStringList& files) {
+    FeeDatabase db;
+    db.setDatabaseName(path);
+    db.Open();
+    QList<ImportRunFile> run;
+    for (const QString& file : files)
+        run.append({file, file});
+    NoMessages messages;
+    ImportFigures figures;
+    const QString tenth =
+        QStringLiteral("Loading (%1 of").arg(std::max<qsizetype>(1, files.size() / 10));
+    resetPeakMemory();
+    QElapsedTimer timer;
+    timer.start();
+    const ImportRunOutcome outcome = ImportResultsFiles(run, db, messages,
+                                                        [&](const QString& status) {
+                                                            if (status.startsWith(tenth))
+                                                                figures.peakAtTenth =
+                                                                    peakMemoryMiB();
+                                                        },
+                                                        {});
+    figures.seconds = timer.nsecsElapsed() / 1e9;
+    figures.peak = peakMemoryMiB();
+    if (!outcome.unreadablePath.isEmpty())
+        qFatal("could not read %s", qPrintable(outcome.unreadablePath));
+    return figures;
+}
+
+QString tableSummary(const QString& path) {
+    FeeDatabase db;
+    db.setDatabaseName(path);
+    db.Open();
+    Statement s = db.Prepare16(QStringLiteral(
+        "SELECT (SELECT count(*) FROM Master), (SELECT sum(Paid) FROM Master), count(*), "
+        "printf('%.6f', sum(Fees)) FROM Detail"));
+    db.Step(s);
+    return QStringLiteral("%1 Master rows, Paid %2, %3 Detail rows, fees %4")
+        .arg(sqlite3_column_int64(s.get(), 0))
+        .arg(sqlite3_column_int64(s.get(), 1))
+        .arg(sqlite3_column_int64(s.get(), 2))
+        .arg(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 3))));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    int tournaments = 100000;
+    int players = 20;
+    int perFile = 100;
+    bool keep = false;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--tournaments" && i + 1 < args.size())
+            tournaments = args[++i].toInt();
+        else if (args[i] == u"--players" && i + 1 < args.size())
+            players = args[++i].toInt();
+        else if (args[i] == u"--per-file" && i + 1 < args.size())
+            perFile = args[++i].toInt();
+        else if (args[i] == u"--keep")
+            keep = true;
+        else {
+            std::fprintf(
+                stderr,
+                "usage: bench_import [--tournaments N] [--players P] [--per-file F] [--keep]\n");
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench_import-XXXXXX"));
+    dir.setAutoRemove(!keep);
+    const QString folder = dir.path();
+    std::printf(
+        "import benchmark: %d tournaments x %d players (%lld Detail rows), %d tournaments a "
+        "file, in %s\n",
+        tournaments, players, qint64(tournaments) * players, perFile, qPrintable(folder));
+
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList files = WriteResultsFolder(folder + QStringLiteral("/TourneyResults"),
+                                                 tournaments, players, perFile);
+    qint64 bytes = 0;
+    for (const QString& f : files)
+        bytes += QFileInfo(f).size();
+    std::printf("generated %lld files, %.1f MB, in %.1f s\n", qint64(files.size()), bytes / 1e6,
+                timer.nsecsElapsed() / 1e9);
+
+    // Round 1 import first, so its peak memory is not that of the plain rows held below.
+    const QString importDb = freshDatabase(folder, QStringLiteral("import.db3"));
+    const ImportFigures import1 = importFiles(importDb, files);
+
+    PlainRows rows;
+    {
+        ResultsGenerator generator(players);
+        rows.names = generator.names();
+        rows.masters.reserve(size_t(tournaments));
+        for (int i = 0; i < tournaments; ++i) {
+            ResultsGenerator::Tournament t = generator.next();
+            t.text.clear();
+            rows.masters.push_back(std::move(t));
+        }
+    }
+    const QString plainDb = freshDatabase(folder, QStringLiteral("plain.db3"));
+    const double plain1 = plainInsert(plainDb, rows);
+
+    const QString importSummary = tableSummary(importDb);
+    const QString plainSummary = tableSummary(plainDb);
+    if (importSummary != plainSummary) {
+        std::fprintf(stderr, "the two databases differ:\n  import: %s\n  plain:  %s\n",
+                     qPrintable(importSummary), qPrintable(plainSummary));
+        return 1;
+    }
+    std::printf("same rows in both: %s\n", qPrintable(importSummary));
+
+    freshDatabase(folder, QStringLiteral("import.db3"));
+    const ImportFigures import2 = importFiles(importDb, files);
+    freshDatabase(folder, QStringLiteral("plain.db3"));
+    const double plain2 = plainInsert(plainDb, rows);
+
+    const double rowsTotal = double(tournaments) * (players + 1);
+    auto line = [&](const char* what, double a, double b) {
+        std::printf("%-28s %7.2f s %7.2f s   best %7.2f s  %9.0f rows/s\n", what, a, b,
+                    std::min(a, b), rowsTotal / std::min(a, b));
+    };
+    std::printf("\n%-28s %9s %9s\n", "", "round 1", "round 2");
+    line("plain sqlite3 insert", plain1, plain2);
+    line("import (read+parse+write)", import1.seconds, import2.seconds);
+    std::printf("ratio import / plain insert: %.2f (best of each), %.2f and %.2f per round "
+                "(target at most 1.30)\n",
+                std::min(import1.seconds, import2.seconds) / std::min(plain1, plain2),
+                import1.seconds / plain1, import2.seconds / plain2);
+    std::printf("peak memory of the import: %.1f MiB after a tenth of the files, %.1f MiB at the "
+                "end (round 1), %.1f MiB (round 2)\n",
+                import1.peakAtTenth, import1.peak, import2.peak);
+    return 0;
+}
