@@ -158,6 +158,15 @@ private Q_SLOTS:
         }
     }
 
+    void choosingWithTheKeyboardComposes() {
+        form().ReportList->setFocus();
+        QTest::keyClick(form().ReportList, Qt::Key_Down);
+        QCOMPARE(form().SQLMemo->toPlainText(), kFeesByPlayer + " GROUP BY Player");
+        QTest::keyClick(form().ReportList, Qt::Key_End);
+        QCOMPARE(form().SQLMemo->toPlainText(),
+                 QStringLiteral("SELECT * FROM Master INNER JOIN Detail USING (TNumber)"));
+    }
+
     void untickingBlanksThePickerAndTickingStartsOnToday() {
         choose(6);
         form().StartCB->click();
