@@ -298,6 +298,18 @@ private Q_SLOTS:
         QCOMPARE(again->FilePort->text(), QStringLiteral("8087"));
     }
 
+    void settingsThatCannotBeWrittenAreReportedAndTheWindowCloses() {
+        auto form = start();
+        const QString blocker = m_dir->filePath(QStringLiteral("plainfile"));
+        WriteFileBytes(blocker, "x");
+        qputenv("XDG_CONFIG_HOME", blocker.toUtf8());
+        QVERIFY(form->close());
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Cannot write the settings file ") +
+                                                 blocker + "/Kestrelle/ZVFeeStats.ini.");
+    }
+
     void minimumSize() {
         auto form = start();
         form->resize(100, 100);
