@@ -127,10 +127,8 @@ private Q_SLOTS:
         QTest::newRow("empty") << "";
         QTest::newRow("comma") << "a, b";
         QTest::newRow("at sign") << "@Variant(x)";
-        QTest::newRow("blanks") << "  pw with blanks  ";
-        QTest::newRow("quotes and equals") << "p=\"w\";#x";
-        QTest::newRow("non-ASCII") << QStringLiteral("Ä\u00df\u20ac/Tourney Results");
-        QTest::newRow("backslashes") << "C:\\Zorvane\\TourneyResults\\";
+        QTest::newRow("quotes, equals, semicolon") << "p=\"w\";#x";
+        QTest::newRow("non-ASCII") << QStringLiteral("\u00c4\u00df\u20ac/Tourney Results");
     }
     void textRoundTrip() {
         QFETCH(QString, text);

@@ -93,86 +93,6 @@ private Q_SLOTS:
         QVERIFY(form->LocalFolder->isReadOnly());
     }
 
-    // Other parts of the program and their tests find controls by these names.
-    void controlsCarryTheirNamesAndCaptions_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        const char* rows[][2] = {
-            {"RefreshBtn", "Get Tourney Results List"},
-            {"LoadTRBtn", "View Selected File"},
-            {"SelectAllBtn", "Select All Files"},
-            {"ImportBtn", "Import Selected Files"},
-            {"Label3", "Folder"},
-            {"LFileLabel", "Files:  0"},
-            {"Label1", "Poker Server IP / Domain"},
-            {"Label2", "File Port"},
-            {"Label4", "API Path"},
-            {"Label5", "API Password"},
-            {"RememberPW", "Remember PW"},
-            {"RFileLabel", "Files:  0"},
-            {"DBOpenBtn", "Open"},
-            {"DBCloseBtn", "Close"},
-            {"EmptyDBBtn", "Empty"},
-            {"StartCB", "Start Date"},
-            {"EndCB", "End Date"},
-            {"Label6", "Report"},
-            {"ExportBtn", "Export"},
-            {"LoadSQLBtn", "Load"},
-        };
-        for (auto& r : rows)
-            QTest::newRow(r[0]) << r[0] << r[1];
-        for (const char* page : {"TournamentResultsPage",
-                                 "DataPage",
-                                 "ReportPage",
-                                 "LocalPage",
-                                 "RemotePage",
-                                 "Panel1",
-                                 "PageControl2",
-                                 "TRStatus",
-                                 "LocalFolder",
-                                 "TRLocalList",
-                                 "ServerIP",
-                                 "FilePort",
-                                 "APIPath",
-                                 "APIPW",
-                                 "TRRemoteList",
-                                 "UpperPanel",
-                                 "MasterPanel",
-                                 "MasterGrid",
-                                 "MasterStatus",
-                                 "Splitter1",
-                                 "LowerPanel",
-                                 "DetailGrid",
-                                 "DetailStatus",
-                                 "ReportPanel",
-                                 "StartDate",
-                                 "EndDate",
-                                 "ReportList",
-                                 "Panel2",
-                                 "SQLMemo",
-                                 "ReportGrid",
-                                 "ReportStatus"})
-            QTest::newRow(page) << page << QString();
-    }
-    void controlsCarryTheirNamesAndCaptions() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        TMainForm form(dbFile(), &m_messages);
-        QWidget* w = form.findChild<QWidget*>(name);
-        QVERIFY2(w, qPrintable(name));
-        if (!caption.isEmpty())
-            QCOMPARE(w->property("text").toString(), caption);
-    }
-
-    void pageCaptions() {
-        TMainForm form(dbFile(), &m_messages);
-        QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Tournament Results"));
-        QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Fee Database"));
-        QCOMPARE(form.PageControl1->tabText(2), QStringLiteral("Reports"));
-        QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Local Result Files"));
-        QCOMPARE(form.PageControl2->tabText(1), QStringLiteral("Remote Result Files"));
-    }
-
     // Settings as found at start: window size and the remote tab's fields.
     void settingsAtStart_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -359,14 +279,6 @@ private Q_SLOTS:
         QCOMPARE(m_messages.shown.size(), 1);
     }
 
-    void memberHandlersConnectWithOrWithoutSignalArguments() {
-        auto form = start();
-        auto* box = new QCheckBox(form.get());
-        form->connectHandler(box, &QCheckBox::toggled, &TMainForm::FormResize);
-        box->toggle();
-        QCOMPARE(m_messages.texts(), QStringList());
-    }
-
     void busyCursorIsRestoredOnEveryPath() {
         auto form = start();
         form->runGuarded([] {
@@ -376,12 +288,6 @@ private Q_SLOTS:
         });
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(m_messages.texts(), QStringList{"failed."});
-    }
-
-    void statusLineWritesAtOnce() {
-        auto form = start();
-        form->statusLine(form->TRStatus)(QStringLiteral("Loading (1 of 2):  TR1.txt"));
-        QCOMPARE(form->TRStatus->text(), QStringLiteral("Loading (1 of 2):  TR1.txt"));
     }
 
     void enterInsertsNoLineBreakInTheSqlBox() {

@@ -125,15 +125,9 @@ private Q_SLOTS:
             << QByteArray("Tournament=1\r\n") << -1 << "Tournament" << -1 << 0;
         QTest::newRow("only match is the selected line")
             << kThreeTournaments << 1 << "freeze" << 1 << 0;
-        QTest::newRow("no selection: found from the top")
-            << kThreeTournaments << -1 << "ann" << 5 << 0;
         QTest::newRow("no selection, no match: one beep")
             << kThreeTournaments << -1 << "zeta" << -1 << 1;
         QTest::newRow("no match keeps the selection") << kThreeTournaments << 3 << "zeta" << 3 << 1;
-        QTest::newRow("TOURNAMENT after the selected")
-            << kThreeTournaments << 0 << "TOURNAMENT=" << 2 << 0;
-        QTest::newRow("wraps past the end") << kThreeTournaments << 6 << "=100" << 0 << 0;
-        QTest::newRow("empty find text") << kThreeTournaments << 2 << "" << 2 << 0;
     }
     void findNext() {
         QFETCH(QByteArray, file);
