@@ -52,6 +52,29 @@ QStringList UniqueColumnNames(const QStringList& names) {
 
 namespace {
 
+/// Which cells of a column are NULL. Most columns hold none, so the bits are kept only from the
+/// first NULL on.
+class NullMask {
+public:
+    void append(bool null) {
+        if (null) {
+            const size_t word = size_t(m_size) / 64;
+            if (word >= m_bits.size())
+                m_bits.resize(word + 1, 0);
+            m_bits[word] |= quint64(1) << (m_size % 64);
+        }
+        ++m_size;
+    }
+    bool test(qsizetype row) const {
+        const size_t word = size_t(row) / 64;
+        return word < m_bits.size() && ((m_bits[word] >> (row % 64)) & 1) != 0;
+    }
+
+private:
+    std::vector<quint64> m_bits;
+    qsizetype m_size = 0;
+};
+
 /// The values of one column, held in the column's kind. Text and blob cells are ids into the
 /// set's TextStore. The null mask covers every kind.
 struct ColumnData {
@@ -59,7 +82,7 @@ struct ColumnData {
     std::vector<qint64> integers;
     std::vector<double> reals;
     std::vector<quint32> ids;
-    std::vector<bool> nulls;
+    NullMask nulls;
 
     /// Appends the value of one cell. The value is read through sqlite3_column_value and the
     /// value functions, one call into the connection per cell: every column function takes the
@@ -68,7 +91,7 @@ struct ColumnData {
     void append(sqlite3_stmt* stmt, int index, TextStore& store) {
         sqlite3_value* value = sqlite3_column_value(stmt, index);
         const bool null = sqlite3_value_type(value) == SQLITE_NULL;
-        nulls.push_back(null);
+        nulls.append(null);
         switch (info.kind) {
         case ColumnKind::Integer:
             integers.push_back(null ? 0 : sqlite3_value_int64(value));
@@ -100,25 +123,6 @@ qint64 FloatKeyCode(double value) {
     return std::bit_cast<qint64>(value == 0.0 ? 0.0 : value);
 }
 
-/// The rows of a column grouped by their key codes; NULL cells equal no master row and are left
-/// out.
-KeyIndex BuildKeyIndex(const ColumnData& key, qsizetype rows) {
-    std::vector<std::pair<qint64, quint32>> pairs;
-    pairs.reserve(size_t(rows));
-    for (qsizetype r = 0; r < rows; ++r) {
-        if (key.nulls[size_t(r)])
-            continue;
-        const qint64 code = key.info.kind == ColumnKind::Integer ? key.integers[size_t(r)]
-                            : key.info.kind == ColumnKind::Float
-                                ? FloatKeyCode(key.reals[size_t(r)])
-                                : qint64(key.ids[size_t(r)]);
-        pairs.emplace_back(code, quint32(r));
-    }
-    KeyIndex index;
-    index.build(std::move(pairs));
-    return index;
-}
-
 } // namespace
 
 struct ResultSet::Data {
@@ -133,10 +137,12 @@ struct ResultSet::Data {
     QString keyField;
     QList<QMetaObject::Connection> connections;
     int keyColumn = -1;
+    std::vector<qint64> keyCodes; ///< the key column's codes, unless it holds integers
     KeyIndex index;
-    std::span<const quint32> shown;
+    KeyRows shown;
 
     bool linked() const { return !master.isNull(); }
+    void buildIndex();
     std::optional<qint64> keyCode(const ResultSet& from, qsizetype row, int column) const;
 };
 
@@ -174,6 +180,26 @@ std::optional<qint64> ResultSet::Data::keyCode(const ResultSet& from, qsizetype 
     }
     }
     return std::nullopt;
+}
+
+/// Groups the rows by the key column; NULL keys equal no master row and are left out.
+void ResultSet::Data::buildIndex() {
+    index.clear();
+    std::vector<qint64>().swap(keyCodes);
+    if (keyColumn < 0)
+        return;
+    const ColumnData& key = columns[size_t(keyColumn)];
+    std::span<const qint64> codes = key.integers;
+    if (key.info.kind == ColumnKind::Float) {
+        keyCodes.reserve(size_t(rows));
+        for (const double real : key.reals)
+            keyCodes.push_back(FloatKeyCode(real));
+        codes = keyCodes;
+    } else if (key.info.kind != ColumnKind::Integer) {
+        keyCodes.assign(key.ids.begin(), key.ids.end());
+        codes = keyCodes;
+    }
+    index.build(codes, [&key](size_t row) { return key.nulls.test(qsizetype(row)); });
 }
 
 ResultSet::ResultSet(QObject* parent) : QObject(parent), d(std::make_unique<Data>()) {}
@@ -218,16 +244,12 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
         for (int i = 0; i < count; ++i)
             columns[size_t(i)].append(stmt.get(), i, store);
 
-    KeyIndex index;
-    if (keyColumn >= 0)
-        index = BuildKeyIndex(columns[size_t(keyColumn)], rows);
-
     Q_EMIT aboutToReset();
     d->columns.swap(columns);
     d->rows = rows;
     std::swap(d->store, store);
-    std::swap(d->index, index);
     d->keyColumn = keyColumn;
+    d->buildIndex();
     d->open = true;
     d->shown = {};
     if (d->linked())
@@ -241,12 +263,12 @@ void ResultSet::close() {
     if (!d->open)
         return;
     Q_EMIT aboutToReset();
-    std::vector<ColumnData>().swap(d->columns);
     d->rows = 0;
-    d->store.clear();
-    d->index.clear();
-    d->shown = {};
     d->keyColumn = -1;
+    d->buildIndex(); // drops the index
+    d->shown = {};
+    std::vector<ColumnData>().swap(d->columns);
+    d->store.clear();
     d->current = -1;
     d->open = false;
     Q_EMIT reset();
@@ -273,7 +295,7 @@ int ResultSet::columnIndex(const QString& name) const {
 }
 
 qsizetype ResultSet::rowCount() const {
-    return d->linked() ? qsizetype(d->shown.size()) : d->rows;
+    return d->linked() ? d->shown.count : d->rows;
 }
 
 qsizetype ResultSet::totalRowCount() const {
@@ -283,14 +305,14 @@ qsizetype ResultSet::totalRowCount() const {
 qsizetype ResultSet::sourceRow(qsizetype row) const {
     if (row < 0 || row >= rowCount())
         return -1;
-    return d->linked() ? qsizetype(d->shown[size_t(row)]) : row;
+    return d->linked() ? d->shown.row(row) : row;
 }
 
 bool ResultSet::isNull(qsizetype row, int column) const {
     const qsizetype source = sourceRow(row);
     if (source < 0 || column < 0 || column >= columnCount())
         return true;
-    return d->columns[size_t(column)].nulls[size_t(source)];
+    return d->columns[size_t(column)].nulls.test(source);
 }
 
 qint64 ResultSet::integerAt(qsizetype row, int column) const {
@@ -358,16 +380,10 @@ void ResultSet::linkTo(ResultSet* master, const QString& keyField) {
         // follows only once the master's views have reset, since a view may repaint meanwhile.
         d->connections << connect(master, &ResultSet::closed, this, &ResultSet::followMaster);
     }
-    d->index.clear();
-    d->keyColumn = -1;
-    if (!d->open)
-        return; // the key index is built while opening
-    if (master) {
-        d->keyColumn = columnIndex(keyField);
-        if (d->keyColumn >= 0)
-            d->index = BuildKeyIndex(d->columns[size_t(d->keyColumn)], d->rows);
-    }
-    followMaster();
+    d->keyColumn = master && d->open ? columnIndex(keyField) : -1;
+    d->buildIndex();
+    if (d->open)
+        followMaster();
 }
 
 void ResultSet::applyLink() {
