@@ -23,9 +23,13 @@ bool isBusy(int rc) {
 }
 } // namespace
 
-void Statement::Finalize::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+void Statement::Finalize::operator()(sqlite3_stmt* stmt) const {
+    sqlite3_finalize(stmt);
+}
 
-FeeDatabase::~FeeDatabase() { Close(); }
+FeeDatabase::~FeeDatabase() {
+    Close();
+}
 
 void FeeDatabase::setDatabaseName(const QString& path) {
     if (isOpen())
@@ -46,9 +50,13 @@ void FeeDatabase::openWith(int flags) {
     m_level = 0;
 }
 
-void FeeDatabase::Open() { openWith(SQLITE_OPEN_READWRITE); }
+void FeeDatabase::Open() {
+    openWith(SQLITE_OPEN_READWRITE);
+}
 
-void FeeDatabase::CreateDatabase() { openWith(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); }
+void FeeDatabase::CreateDatabase() {
+    openWith(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
 
 void FeeDatabase::Close() {
     if (!m_db)
@@ -81,8 +89,8 @@ void FeeDatabase::Execute(const QString& sql) {
 Statement FeeDatabase::Prepare16(const QString& sql) {
     requireOpen();
     sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(char16_t)),
-                                        &stmt, nullptr);
+    const int rc =
+        sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(char16_t)), &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         raiseLastError();
