@@ -161,6 +161,23 @@ public:
 
     // ---- Tournament Results page: local tab (handlers in MainLocal.cpp) ----------------------
     void connectLocalTab();
+    /// The four buttons of the page act on the active tab of PageControl2, local or remote.
+    void RefreshBtnClick();
+    void LoadTRBtnClick();
+    void SelectAllBtnClick();
+    void ImportBtnClick();
+    /// A double click views the file, as "View Selected File" does.
+    void TRLocalListDblClick();
+    void TRRemoteListDblClick();
+    /// Ctrl+A (character code 1) in a results list selects every item of that list and types
+    /// nothing; true when the key was that one (and so consumed).
+    bool TRLocalListKeyPress(QChar key);
+    bool TRRemoteListKeyPress(QChar key);
+    /// The listing run: empties the tab, opens the folder browser on the start folder, and
+    /// lists the chosen folder's "TR*.txt" entries ("No files found" when there are none).
+    void ListLocalFiles();
+    /// Imports the selected items of TRLocalList, in list order, in one run.
+    void ImportLocalFiles();
 
     // ---- Tournament Results page: remote tab (handlers in MainRemote.cpp) --------------------
     void connectRemoteTab();

@@ -1,0 +1,330 @@
+#include "Main.h"
+#include "ShBrowseU.h"
+#include "TRView.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray Tournament(int number, const QByteArray& start = "2024-05-03 19:00:00") {
+    return "Tournament=T" + QByteArray::number(number) +
+           "\r\nNumber=" + QByteArray::number(number) +
+           "\r\nBuyIn=10+1\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\nRebuyFee=No\r\n"
+           "Start=" +
+           start + "\r\nPlace1=alpha\r\nPlace2=bravo\r\nStop=2024-05-03 20:00:00\r\n";
+}
+
+QStringList Texts(const QListWidget* list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+QStringList Sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+/// Records the text of a status panel every time it is painted.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QLabel* label) : m_label(label) { label->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != m_label->text()))
+            texts << m_label->text();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QLabel* m_label;
+};
+
+} // namespace
+
+class TestMainLocal : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingMessages m_messages;
+    QList<TShBrowse> m_browsed;              // the folder browser as each listing set it up
+    QList<std::optional<QString>> m_answers; // what the browser answers, in turn
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<TMainForm> start() {
+        auto form = std::make_unique<TMainForm>(path(u"ZVFee2.db3"_s), &m_messages);
+        form->ShowAtStart();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("window not exposed");
+        return form;
+    }
+
+    /// A results folder with the files 01..count, each one tournament.
+    QString resultsFolder(int count) {
+        const QString folder = path(u"results"_s);
+        for (int n = 1; n <= count; ++n)
+            WriteFileBytes(folder + u"/TR2024-05-%1 Game.txt"_s.arg(n, 2, 10, QChar(u'0')),
+                           Tournament(n));
+        return folder;
+    }
+
+    /// Lists a folder through the window, the browser answering it.
+    void list(TMainForm& form, const QString& folder) {
+        m_answers = {folder};
+        form.RefreshBtn->click();
+    }
+
+    QStringList masterNumbers(TMainForm& form) {
+        QStringList numbers;
+        Statement s = form.db().Prepare16(u"SELECT TNumber FROM Master ORDER BY TNumber"_s);
+        while (form.db().Step(s))
+            numbers << QString::number(sqlite3_column_int(s.get(), 0));
+        return numbers;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", path(u"config"_s).toUtf8());
+        qputenv("XDG_DATA_HOME", path(u"data"_s).toUtf8());
+        m_messages.clear();
+        m_browsed.clear();
+        m_answers.clear();
+        TShBrowse::SetChooser([this](const TShBrowse& browse) {
+            m_browsed << browse;
+            return m_answers.isEmpty() ? std::nullopt : m_answers.takeFirst();
+        });
+    }
+    void cleanup() { TShBrowse::SetChooser({}); }
+
+    void listingShowsTheBrowserEveryTime() {
+        const QString folder = resultsFolder(3);
+        WriteFileBytes(folder + u"/tr5.TXT"_s, "x");
+        WriteFileBytes(folder + u"/notes.txt"_s, "x");
+        QDir().mkpath(folder + u"/TRx.txt"_s);
+        QDir().mkpath(path(u"data/Zorvane 3/TourneyResults"_s));
+        auto form = start();
+
+        list(*form, folder);
+        QCOMPARE(m_browsed.size(), 1);
+        QCOMPARE(m_browsed[0].Caption(), u"Browse for folder"_s);
+        QCOMPARE(m_browsed[0].UserMessage(), u"Select tournament results folder"_s);
+        QCOMPARE(m_browsed[0].InitFolder(), path(u"data/Zorvane 3/TourneyResults"_s));
+        QCOMPARE(Sorted(Texts(form->TRLocalList)),
+                 (QStringList{u"TR2024-05-01 Game.txt"_s, u"TR2024-05-02 Game.txt"_s,
+                              u"TR2024-05-03 Game.txt"_s, u"TRx.txt"_s, u"tr5.TXT"_s}));
+        QCOMPARE(form->LocalFolder->text(), folder);
+        QCOMPARE(form->LastFolder, folder);
+        QCOMPARE(form->LFileLabel->text(), u"Files:  5"_s);
+        QCOMPARE(form->TRLocalList->currentRow(), 0);
+        QVERIFY(form->TRLocalList->selectedItems().isEmpty());
+        QCOMPARE(m_messages.texts(), QStringList{});
+
+        // Again on the same folder: the browser opens again, on the last folder.
+        list(*form, folder);
+        QCOMPARE(m_browsed.size(), 2);
+        QCOMPARE(m_browsed[1].InitFolder(), folder);
+
+        // Cancelled: the tab is emptied, the last folder kept.
+        form->RefreshBtn->click();
+        QCOMPARE(m_browsed.size(), 3);
+        QCOMPARE(form->TRLocalList->count(), 0);
+        QCOMPARE(form->LocalFolder->text(), QString());
+        QCOMPARE(form->LFileLabel->text(), u"Files:  0"_s);
+        QCOMPARE(form->LastFolder, folder);
+        QCOMPARE(m_messages.texts(), QStringList{});
+    }
+
+    void emptyFolderSaysNoFilesFound() {
+        QDir().mkpath(path(u"empty"_s));
+        auto form = start();
+        list(*form, path(u"empty"_s));
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Information);
+        QCOMPARE(m_messages.shown[0].second, u"No files found"_s);
+        QCOMPARE(form->LFileLabel->text(), u"Files:  0"_s);
+        QCOMPARE(form->LocalFolder->text(), path(u"empty"_s));
+    }
+
+    void secondOfThreeUnreadableThroughTheWindow_data() {
+        QTest::addColumn<QString>("suffix"); // what the browser adds to the folder
+        QTest::newRow("folder as the browser gives it") << QString();
+        QTest::newRow("folder ending in a delimiter") << u"/"_s;
+    }
+    void secondOfThreeUnreadableThroughTheWindow() {
+        QFETCH(QString, suffix);
+        const QString folder = resultsFolder(3);
+        auto form = start();
+        list(*form, folder + suffix);
+        QCOMPARE(form->LocalFolder->text(), folder + suffix);
+        form->PageControl1->setCurrentWidget(form->DataPage);
+        form->DBOpenBtn->click();
+        QVERIFY(!form->MasterStatus->text().isEmpty());
+        form->PageControl1->setCurrentWidget(form->TournamentResultsPage);
+
+        // Selected in list order; the second one goes before the import.
+        QStringList names = Texts(form->TRLocalList);
+        form->SelectAllBtn->click();
+        QVERIFY(QFile::remove(folder + u'/' + names[1]));
+        m_messages.clear();
+        form->ImportBtn->click();
+
+        QCOMPARE(m_messages.texts(), (QStringList{u"Error loading "_s + folder + u'/' + names[1],
+                                                  u"Tournaments with fees imported:  1"_s}));
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Error);
+        QCOMPARE(m_messages.shown[1].first, MessageKind::Notice);
+        // "TR2024-05-NN Game.txt" holds tournament NN.
+        QCOMPARE(masterNumbers(*form), QStringList{QString::number(names[0].mid(10, 2).toInt())});
+        QCOMPARE(form->TRStatus->text(), QString());
+        QCOMPARE(form->MasterStatus->text(), QString()); // the fee views were closed
+    }
+
+    void selectedItemsInListOrder() {
+        resultsFolder(10);
+        auto form = start();
+        list(*form, path(u"results"_s));
+        const QStringList names = Texts(form->TRLocalList);
+        QCOMPARE(names.size(), 10);
+        // Selected in reverse; read in list order.
+        for (int row : {6, 3, 0})
+            form->TRLocalList->item(row)->setSelected(true);
+        PaintRecorder status(form->TRStatus);
+        form->ImportBtn->click();
+        QCOMPARE(status.texts, (QStringList{u"Loading (1 of 3):  "_s + names[0],
+                                            u"Loading (2 of 3):  "_s + names[3],
+                                            u"Loading (3 of 3):  "_s + names[6],
+                                            u"Updating database ..."_s, QString()}));
+        QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  3"_s});
+    }
+
+    void failedRunRollsBackAndTheNextOneWorks() {
+        const QString folder = resultsFolder(2);
+        WriteFileBytes(folder + u"/TR2024-05-09 Bad.txt"_s, Tournament(9, "2024-05-09 8:00:00"));
+        auto form = start();
+        list(*form, folder);
+        form->SelectAllBtn->click();
+        m_messages.clear();
+        form->ImportBtn->click();
+
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QCOMPARE(m_messages.shown[0].second, u"'8:' is not a valid integer value."_s);
+        QVERIFY(form->TRStatus->text().startsWith(u"Loading ("_s));
+        QCOMPARE(masterNumbers(*form), QStringList{});
+        QCOMPARE(form->db().transactionLevel(), 0);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        for (int row = 0; row < form->TRLocalList->count(); ++row)
+            form->TRLocalList->item(row)->setSelected(
+                !form->TRLocalList->item(row)->text().contains(u"Bad"));
+        m_messages.clear();
+        form->ImportBtn->click();
+        QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  2"_s});
+        QCOMPARE(masterNumbers(*form), (QStringList{u"1"_s, u"2"_s}));
+    }
+
+    void noSelection() {
+        resultsFolder(2);
+        auto form = start();
+        list(*form, path(u"results"_s));
+        m_messages.clear();
+        form->ImportBtn->click();
+        QCOMPARE(m_messages.texts(), QStringList{u"No tournament result files selected"_s});
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Error);
+        QCOMPARE(form->TRStatus->text(), QString());
+    }
+
+    void selectAllActsOnTheActiveTab() {
+        resultsFolder(3);
+        auto form = start();
+        list(*form, path(u"results"_s));
+        form->TRRemoteList->addItems({u"TR2024-01-01 A.txt"_s, u"TR2024-01-02 B.txt"_s});
+
+        form->SelectAllBtn->click();
+        QCOMPARE(form->TRLocalList->selectedItems().size(), 3);
+        QCOMPARE(form->TRRemoteList->selectedItems().size(), 0);
+
+        form->TRLocalList->clearSelection();
+        form->PageControl2->setCurrentWidget(form->RemotePage);
+        form->SelectAllBtn->click();
+        QCOMPARE(form->TRLocalList->selectedItems().size(), 0);
+        QCOMPARE(form->TRRemoteList->selectedItems().size(), 2);
+    }
+
+    void ctrlASelectsAllAndTypesNothing() {
+        resultsFolder(3);
+        auto form = start();
+        list(*form, path(u"results"_s));
+        form->TRRemoteList->addItems({u"TR2024-01-01 A.txt"_s, u"TR2024-01-02 B.txt"_s});
+        for (QListWidget* listWidget : {form->TRLocalList, form->TRRemoteList}) {
+            form->PageControl2->setCurrentWidget(
+                listWidget == form->TRLocalList ? form->LocalPage : form->RemotePage);
+            listWidget->setFocus();
+            listWidget->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+            QTest::keyClick(listWidget, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(listWidget->selectedItems().size(), listWidget->count());
+            QCOMPARE(listWidget->currentRow(), 1);
+        }
+    }
+
+    void doubleClickViewsTheItem() {
+        resultsFolder(3);
+        auto form = start();
+        QStringList shown;
+        form->TRViewForm->setModalRunner(
+            [&](TTRViewForm& viewer) { shown << viewer.windowTitle(); });
+        list(*form, path(u"results"_s));
+        const QListWidgetItem* item = form->TRLocalList->item(2);
+        const QRect rect = form->TRLocalList->visualItemRect(item);
+        QTest::mouseClick(form->TRLocalList->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(form->TRLocalList->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(item->text()), qPrintable(shown[0]));
+    }
+
+    // The real dialog: caption, the message above the tree, the start folder; cancel keeps Folder.
+    void realBrowserDialog() {
+        TShBrowse::SetChooser({});
+        QDir().mkpath(path(u"start"_s));
+        TShBrowse browse;
+        browse.setCaption(u"Browse for folder"_s);
+        browse.setUserMessage(u"Select tournament results folder"_s);
+        browse.setInitFolder(path(u"start"_s));
+        QString title, message, directory;
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            title = dialog->windowTitle();
+            if (auto* label = dialog->findChild<QLabel*>(u"UserMessage"_s))
+                message = label->text();
+            directory = dialog->directory().absolutePath();
+            answered = true;
+            dialog->reject();
+        });
+        QVERIFY(!browse.Execute());
+        QVERIFY(answered);
+        QCOMPARE(title, u"Browse for folder"_s);
+        QCOMPARE(message, u"Select tournament results folder"_s);
+        QCOMPARE(directory, path(u"start"_s));
+        QCOMPARE(browse.Folder(), QString());
+        QVERIFY(browse.Left() != 0 || browse.Top() != 0);
+    }
+};
+
+QTEST_MAIN(TestMainLocal)
+#include "test_mainlocal.moc"
