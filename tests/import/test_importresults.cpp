@@ -361,6 +361,19 @@ void TestImportResults::names_data() {
     QTest::newRow("name with several equals signs")
         << QStringList{"Place1=a=b=c"} << QStringList{"a=b=c|1"};
     QTest::newRow("tab is part of the name") << QStringList{"Place1=a\tb"} << QStringList{"a\tb|1"};
+    // A big field: names are looked up by hash once the list is long.
+    QStringList many;
+    QStringList manyRows;
+    for (int i = 1; i <= 100; ++i) {
+        many << QStringLiteral("Place%1=player%1").arg(i);
+        manyRows << QStringLiteral("player%1|%2").arg(i).arg(i == 7 || i == 99 ? 2 : 1);
+    }
+    many << "Place101=PLAYER7"
+         << "Place102=Player99";
+    QTest::newRow("many players merge ignoring letter case") << many << manyRows;
+    const QString longLine = "Place1=kilo " + QString(2000, u'x') + " Rebuys:1 KO:[removed]";
+    QTest::newRow("long line") << QStringList{longLine, "Place2=lima"}
+                               << QStringList{"kilo|0", "lima|1"};
 }
 
 void TestImportResults::names() {
