@@ -3,19 +3,24 @@
 // master row with the detail view following, each beside plain SQLite stepping through the same
 // queries in the same run; peak memory of each phase.
 //
-//   bench_feepage [folder]   (the database is generated there once and reused; default /tmp)
+//   bench_feepage [folder] [--window]
+//   (the database is generated in folder once and reused, default /tmp; --window: only the
+//   figures of the window itself)
 
+#include "Main.h"
 #include "feedatabase.h"
 #include "feeviews.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -198,11 +203,58 @@ void Row(const char* what, const std::pair<Times, Times>& t) {
 }
 
 void Ignore(const QString&) {}
+
+/// Messages of the window go to the standard error stream; nothing waits for an answer.
+class PrintedMessages : public OperatorMessages {
+public:
+    bool show(MessageKind, const QString& text) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return true;
+    }
+};
+
+/// The window itself (offscreen): Open, then 1,000 presses of the Down key in the master grid,
+/// each with the detail grid, both status lines and the paint that follows.
+void WindowFigures(const QString& path) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    PrintedMessages messages;
+    TMainForm form(path, &messages);
+    form.ShowAtStart();
+    form.PageControl1->setCurrentWidget(form.DataPage);
+    QApplication::processEvents();
+
+    QElapsedTimer timer;
+    timer.start();
+    form.DBOpenBtnClick();
+    QApplication::processEvents();
+    std::printf("\nWindow, offscreen: Open with the first paint %.1f ms\n",
+                double(timer.nsecsElapsed()) / 1e6);
+
+    form.MasterGrid->setFocus();
+    std::vector<double> moveMs;
+    for (int i = 0; i < kMoves; ++i) {
+        timer.restart();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(form.MasterGrid, &press);
+        QApplication::processEvents();
+        moveMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(moveMs.begin(), moveMs.end());
+    std::printf("  1,000 Down keys in the master grid: median %.3f ms, 99.9th %.3f ms, slowest "
+                "%.3f ms; status \"%s\" / \"%s\"\n",
+                moveMs[moveMs.size() / 2], moveMs[moveMs.size() * 999 / 1000], moveMs.back(),
+                qPrintable(form.MasterStatus->text()), qPrintable(form.DetailStatus->text()));
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool windowOnly = args.removeAll(QStringLiteral("--window")) > 0;
+    const QString folder = args.isEmpty() ? QDir::tempPath() : args.first();
     const QString path = folder + QStringLiteral("/zvfee-bench-feepage.db3");
 
     FeeDatabase db;
@@ -220,6 +272,11 @@ int main(int argc, char** argv) {
         std::printf("generated in %.1f s\n", double(timer.elapsed()) / 1000.0);
         db.setDatabaseName(path);
         db.Open();
+    }
+    if (windowOnly) {
+        db.Close();
+        WindowFigures(path);
+        return 0;
     }
     sqlite3* raw = db.handle();
     std::printf("%lld tournaments, %lld Detail rows; resident before the runs %ld MB\n\n",
@@ -315,5 +372,10 @@ int main(int argc, char** argv) {
     const double shell = ShellMs(path, {masterSql, detailSql});
     if (shell > 0)
         std::printf("\nsqlite3 shell printing both queries to /dev/null: %.1f ms wall\n", shell);
+
+    views.master.close();
+    views.detail.close();
+    db.Close();
+    WindowFigures(path);
     return 0;
 }

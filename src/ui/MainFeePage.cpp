@@ -123,10 +123,12 @@ void TMainForm::CloseFeeTables() {
     FeeTables->close(statusLine(MasterStatus), statusLine(DetailStatus));
 }
 
+// The position texts follow every move of the keyboard, so they are painted with the rest of
+// the window rather than at once: only the progress texts before a long step need that.
 void TMainForm::ShowMasterStatus() {
-    statusLine(MasterStatus)(RecordStatusText(QStringLiteral("Master"), FeeTables->master));
+    MasterStatus->setText(RecordStatusText(QStringLiteral("Master"), FeeTables->master));
 }
 
 void TMainForm::ShowDetailStatus() {
-    statusLine(DetailStatus)(RecordStatusText(QStringLiteral("Detail"), FeeTables->detail));
+    DetailStatus->setText(RecordStatusText(QStringLiteral("Detail"), FeeTables->detail));
 }
