@@ -236,6 +236,21 @@ private Q_SLOTS:
         }
     }
 
+    void buttonAndDoubleClickOpenTheViewer() {
+        auto form = start();
+        fillLocal(*form, {{QStringLiteral("TRa.txt"), "x\n"}, {QStringLiteral("TRb.txt"), "y\n"}});
+        form->LoadTRBtn->click();
+        QCOMPARE(form->TRViewForm->windowTitle(), QStringLiteral("TRa.txt"));
+        form->TRViewForm->close();
+        QListWidget* list = form->TRLocalList;
+        const QPoint second = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // a double click's first
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second);
+        QVERIFY(form->TRViewForm->isVisible());
+        QCOMPARE(form->TRViewForm->windowTitle(), QStringLiteral("TRb.txt"));
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
     void viewRemoteFetchesTheServersOwnDateAndName() {
         InTestServer server([](const httplib::Request&, httplib::Response& res) {
             res.set_content("Result=Ok\r\nTournament=77\r\nName=Nightly\r\n", "text/plain");
