@@ -88,7 +88,7 @@ QVariant ResultSetModel::data(const QModelIndex& index, int role) const {
     case ColumnKind::Integer:
         return QString::number(m_set->integerAt(row, column));
     case ColumnKind::Float:
-        return m_locale.toString(m_set->realAt(row, column), 'f', 2);
+        return FormatFloat00(m_set->realAt(row, column), m_locale);
     case ColumnKind::Text:
         return m_set->textAt(row, column);
     case ColumnKind::Blob:

@@ -28,9 +28,6 @@ class TestFeeViews : public QObject {
             "INSERT INTO Detail VALUES (1, 'Ann', 1), (1, 'Bob', 2), (3, 'Cy', 3);"));
     }
 
-    static QString master() { return QString::fromUtf16(kInitialMasterSql); }
-    static QString detail() { return QString::fromUtf16(kDetailSql); }
-
 private Q_SLOTS:
     void titleClicksChooseTheOrder_data() {
         QTest::addColumn<QStringList>("clicks");
@@ -60,86 +57,6 @@ private Q_SLOTS:
             built = MasterQueryFor(order);
         }
         QCOMPARE(built, sql);
-    }
-
-    void loadWritesLoadingTextsAndOpensBoth() {
-        FeeDatabase db;
-        openFilled(db);
-        FeeViews views;
-        QStringList masterLine;
-        QStringList detailLine;
-        views.load(
-            db, master(), detail(), [&](const QString& t) { masterLine << t; },
-            [&](const QString& t) { detailLine << t; });
-        QCOMPARE(masterLine, QStringList{"Loading Master table ..."});
-        QCOMPARE(detailLine, QStringList{"Loading Detail table ..."});
-        QCOMPARE(RecordStatusText(QStringLiteral("Master"), views.master),
-                 QStringLiteral("Master record 1 of 3"));
-        QCOMPARE(RecordStatusText(QStringLiteral("Detail"), views.detail),
-                 QStringLiteral("Detail record 1 of 2"));
-        views.master.setCurrentRow(1);
-        QCOMPARE(RecordStatusText(QStringLiteral("Detail"), views.detail),
-                 QStringLiteral("Detail record 0 of 0"));
-        QCOMPARE(BusyCursor::depth(), 0);
-
-        views.close([&](const QString& t) { masterLine << t; },
-                    [&](const QString& t) { detailLine << t; });
-        QCOMPARE(masterLine.last(), QString());
-        QCOMPARE(detailLine.last(), QString());
-        QVERIFY(!views.master.isOpen());
-        QVERIFY(!views.detail.isOpen());
-    }
-
-    void failingLoadLeavesTheViewClosed_data() {
-        QTest::addColumn<QString>("drop");
-        QTest::addColumn<bool>("masterOpen");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("no Master") << "DROP TABLE Master" << false << "no such table: Master";
-        QTest::newRow("no Detail") << "DROP TABLE Detail" << true << "no such table: Detail";
-    }
-    void failingLoadLeavesTheViewClosed() {
-        QFETCH(QString, drop);
-        QFETCH(bool, masterOpen);
-        QFETCH(QString, error);
-        FeeDatabase db;
-        openFilled(db);
-        FeeViews views;
-        views.load(
-            db, master(), detail(), [](const QString&) {}, [](const QString&) {});
-        db.Execute(drop);
-        QString raised;
-        try {
-            views.load(
-                db, master(), detail(), [](const QString&) {}, [](const QString&) {});
-        } catch (const ZvError& e) {
-            raised = e.message();
-        }
-        QCOMPARE(raised, error);
-        QCOMPARE(views.master.isOpen(), masterOpen);
-        QVERIFY(!views.detail.isOpen());
-        QCOMPARE(BusyCursor::depth(), 0);
-    }
-
-    void emptyingAsksFirst_data() {
-        QTest::addColumn<bool>("answer");
-        QTest::newRow("Cancel") << false;
-        QTest::newRow("OK") << true;
-    }
-    void emptyingAsksFirst() {
-        QFETCH(bool, answer);
-        FeeDatabase db;
-        openFilled(db);
-        RecordingMessages messages;
-        messages.answers << answer;
-        int closed = 0;
-        QCOMPARE(EmptyFeeDatabase(db, messages, [&] { ++closed; }), answer);
-        QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown[0].first, MessageKind::Confirmation);
-        QCOMPARE(messages.shown[0].second, QStringLiteral("Remove all records from database?"));
-        QCOMPARE(closed, answer ? 1 : 0);
-        QCOMPARE(countOf(db, QStringLiteral("Master")), answer ? 0 : 3);
-        QCOMPARE(countOf(db, QStringLiteral("Detail")), answer ? 0 : 3);
-        QCOMPARE(BusyCursor::depth(), 0);
     }
 
     void emptyingStopsAtAFailingDelete() {
