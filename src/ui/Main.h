@@ -214,7 +214,7 @@ public:
 
     // ---- Reports page (handlers in MainReportPage.cpp) ---------------------------------------
     void connectReportPage();
-    ResultSet* ReportClientDataSet = nullptr; ///< the report result view (a child of the window)
+    ResultSet* ReportClientDataSet = nullptr;   ///< the report result view (a child of the window)
     ResultSetModel* ReportDataSource = nullptr; ///< feeds ReportGrid
     QString ReportSQL;                          ///< the report statement, set by "Load"
     /// The save dialog of the export; a test puts a chooser of its own in its place.
