@@ -135,11 +135,6 @@ void TestZvfeeImport::runs_data() {
         << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + bad,
                        "'8:' is not a valid integer value"}
         << QStringList{};
-    QTest::newRow("file given twice")
-        << QStringList{b, b} << 0 << "Tournaments with fees imported:  2\n"
-        << QStringList{"Loading (1 of 2):  " + b, "Loading (2 of 2):  " + b,
-                       "Updating database ..."}
-        << QStringList{"3"};
 }
 
 void TestZvfeeImport::runs() {

@@ -24,25 +24,18 @@ void TestFileNumbers::decimal_data() {
     QTest::newRow("no integer digits") << ".5" << true << 0.5;
     QTest::newRow("no fraction digits") << "5." << true << 5.0;
     QTest::newRow("signs") << "-2.25" << true << -2.25;
-    QTest::newRow("plus sign") << "+3" << true << 3.0;
     QTest::newRow("exponent") << "1.5E2" << true << 150.0;
     QTest::newRow("small exponent") << "5e-5" << true << 5e-5;
-    QTest::newRow("exponent plus") << "2e+1" << true << 20.0;
     QTest::newRow("blanks around") << "  7.5  " << true << 7.5;
     QTest::newRow("too small reads as 0") << "1e-400" << true << 0.0;
     QTest::newRow("empty") << "" << false << 0.0;
-    QTest::newRow("blanks only") << "   " << false << 0.0;
     QTest::newRow("point only") << "." << false << 0.0;
     QTest::newRow("two points") << "1.2.3" << false << 0.0;
     QTest::newRow("thousands separator") << "1,000" << false << 0.0;
-    QTest::newRow("comma decimal") << "0,5" << false << 0.0;
     QTest::newRow("exponent without digits") << "1e" << false << 0.0;
-    QTest::newRow("sign without digits") << "-" << false << 0.0;
     QTest::newRow("trailing letters") << "2 USD" << false << 0.0;
-    QTest::newRow("blank after sign") << "- 2" << false << 0.0;
     QTest::newRow("tab is no blank") << "\t2" << false << 0.0;
     QTest::newRow("too large") << "1e400" << false << 0.0;
-    QTest::newRow("infinity word") << "INF" << false << 0.0;
     QTest::newRow("hex is no decimal") << "$10" << false << 0.0;
 }
 
@@ -63,12 +56,9 @@ void TestFileNumbers::integer_data() {
     QTest::addColumn<int>("value");
     QTest::newRow("digits") << "1207" << true << 1207;
     QTest::newRow("negative") << "-5" << true << -5;
-    QTest::newRow("plus") << "+5" << true << 5;
     QTest::newRow("leading blanks") << "   42" << true << 42;
-    QTest::newRow("leading zeros") << "007" << true << 7;
     QTest::newRow("dollar hex") << "$1F" << true << 31;
     QTest::newRow("0x hex") << "0x1f" << true << 31;
-    QTest::newRow("0X hex") << "0X10" << true << 16;
     QTest::newRow("negative hex") << "-$10" << true << -16;
     QTest::newRow("largest") << "2147483647" << true << 2147483647;
     QTest::newRow("smallest") << "-2147483648" << true << int(-2147483647 - 1);
@@ -78,13 +68,9 @@ void TestFileNumbers::integer_data() {
     QTest::newRow("hex above range") << "$80000000" << false << 0;
     QTest::newRow("trailing blank") << "5 " << false << 0;
     QTest::newRow("empty") << "" << false << 0;
-    QTest::newRow("sign only") << "-" << false << 0;
     QTest::newRow("prefix only") << "$" << false << 0;
-    QTest::newRow("0x only") << "0x" << false << 0;
     QTest::newRow("decimal point") << "1.0" << false << 0;
-    QTest::newRow("letters") << "abc" << false << 0;
     QTest::newRow("hex digits without prefix") << "1F" << false << 0;
-    QTest::newRow("time field") << "8:" << false << 0;
 }
 
 void TestFileNumbers::integer() {
@@ -101,16 +87,12 @@ void TestFileNumbers::roundGeneral15_data() {
     QTest::addColumn<double>("expected");
     QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << 0.3;
     QTest::newRow("whole") << 6.0 << 6.0;
-    QTest::newRow("half") << 1.5 << 1.5;
     QTest::newRow("many tenths") << 0.1 * 3 + 0.7 << 1.0;
     QTest::newRow("whole cents") << 2.2 << 2.2;
     QTest::newRow("just below cents") << 0.1 + 0.7 << 0.8;
-    QTest::newRow("negative cents") << -4.35 << -4.35;
     QTest::newRow("large cents") << 123456789012.34 << 123456789012.34;
-    QTest::newRow("thousandths") << 0.001 * 3 << 0.003;
     QTest::newRow("negative zero") << -0.0 << 0.0;
     QTest::newRow("sixteen digits") << 1234567890.1234567 << 1234567890.12346;
-    QTest::newRow("tiny") << 5e-5 << 5e-5;
     QTest::newRow("large") << 1e20 / 3 << 3.33333333333333e19;
     QTest::newRow("infinity does not read back") << HUGE_VAL << 0.0;
 }

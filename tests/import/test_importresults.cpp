@@ -161,28 +161,20 @@ void TestImportResults::blockGrammar_data() {
     QTest::newRow("Number with leading blanks")
         << Block({"Number=  3"}) << 1 << QStringList{"3|Sunday Major|2|2"};
     QTest::newRow("Number with trailing blank") << Block({"Number=3 "}) << 0 << QStringList{};
-    QTest::newRow("Number in hex")
-        << Block({"Number=$10"}) << 1 << QStringList{"16|Sunday Major|2|2"};
     QTest::newRow("Entrants 0 stalls until a later Entrants line")
         << Block({"Entrants=0\nRebuyFee=No\nEntrants=3"}) << 1 << QStringList{"1|Sunday Major|3|2"};
     QTest::newRow("Entrants 0 without a later one") << Block({"Entrants=0"}) << 0 << QStringList{};
     QTest::newRow("missing PrizeBonus") << Block({"-PrizeBonus="}) << 0 << QStringList{};
-    QTest::newRow("missing MultiplyBonus") << Block({"-MultiplyBonus="}) << 0 << QStringList{};
-    QTest::newRow("missing rebuy line") << Block({"-RebuyFee="}) << 0 << QStringList{};
     QTest::newRow("missing Start") << Block({"-Start="}) << 0 << QStringList{};
     QTest::newRow("missing Stop") << Block({"-Stop="}) << 0 << QStringList{};
     QTest::newRow("keys out of order")
         << Block({"BuyIn=PrizeBonus=0", "PrizeBonus=BuyIn=10+1"}) << 0 << QStringList{};
     QTest::newRow("key in other letter case")
         << Block({"Number=x\nnumber=1"}).replace("Number=x\n", "") << 0 << QStringList{};
-    QTest::newRow("key after a blank")
-        << Block({"Stop= x\n Stop=2024-05-05 18:30:00"}).replace("Stop= x\n", "") << 0
-        << QStringList{};
     QTest::newRow("player lines before Start are skipped")
         << Block({"RebuyFee=No\nPlace9=early"}) << 1 << QStringList{one};
     QTest::newRow("same number twice: the later block replaces the row")
         << Block() + Block({"Tournament=Again", "Place1=x"}) << 2 << QStringList{"1|Again|2|1"};
-    QTest::newRow("empty name") << Block({"Tournament="}) << 1 << QStringList{"1||2|2"};
     QTest::newRow("name cut to 255 characters") << Block({"Tournament=" + QString(300, u'n')}) << 1
                                                 << QStringList{"1|" + QString(255, u'n') + "|2|2"};
 }
@@ -206,15 +198,10 @@ void TestImportResults::keyValues_data() {
     QTest::newRow("standard") << QStringList{} << "0|No|10|1";
     QTest::newRow("bonus with blanks and exponent")
         << QStringList{"PrizeBonus= 2.5E1 "} << "25|No|10|1";
-    QTest::newRow("bonus not a number") << QStringList{"PrizeBonus=lots"} << "0|No|10|1";
-    QTest::newRow("bonus with thousands separator")
-        << QStringList{"PrizeBonus=1,000"} << "0|No|10|1";
     QTest::newRow("multiply cut to three characters")
         << QStringList{"MultiplyBonus=Yesss"} << "0|Yes|10|1";
-    QTest::newRow("multiply shorter") << QStringList{"MultiplyBonus=Y"} << "0|Y|10|1";
     QTest::newRow("multiply empty") << QStringList{"MultiplyBonus="} << "0||10|1";
     QTest::newRow("buy-in with fractions") << QStringList{"BuyIn=5.5+0.55"} << "0|No|5.5|0.55";
-    QTest::newRow("buy-in part not a number") << QStringList{"BuyIn=abc+1"} << "0|No|0|1";
     QTest::newRow("buy-in without buy-in part") << QStringList{"BuyIn=+1"} << "0|No|0|1";
     QTest::newRow("buy-in with blanks") << QStringList{"BuyIn= 10 + 1 "} << "0|No|10|1";
 }
@@ -243,11 +230,8 @@ void TestImportResults::fees_data() {
         << b << "RebuyFee=Yes\nRebuyCost=5+5" << a << "4|Yes" << QStringList{"a|4"};
     QTest::newRow("RebuyFee after RebuyCost is skipped")
         << b << "RebuyCost=10+2\nRebuyFee=No" << a << "4|Yes" << QStringList{"a|7"};
-    QTest::newRow("RebuyCost fee") << b << "RebuyCost=10+2" << a << "4|Yes" << QStringList{"a|7"};
     QTest::newRow("RebuyCost without fee charges nothing")
         << b << "RebuyCost=10+0" << a << "1|No" << QStringList{"a|1"};
-    QTest::newRow("RebuyCost without plus")
-        << b << "RebuyCost=10" << a << "1|No" << QStringList{"a|1"};
     QTest::newRow("RebuyCost fee only")
         << b << "RebuyCost=+3" << a << "4|Yes" << QStringList{"a|10"};
     QTest::newRow("RebuyFee=No") << b << "RebuyFee=No" << a << "1|No" << QStringList{"a|1"};
@@ -279,8 +263,6 @@ void TestImportResults::fees_data() {
     QTest::newRow("KO key ignores letter case")
         << b << "RebuyFee=No" << QStringList{"Place1=a ko:[removed]", "Place2=b"} << "1|No"
         << QStringList{"a|0", "b|1"};
-    QTest::newRow("KO value is exact") << b << "RebuyFee=No" << QStringList{"Place1=a KO:[Removed]"}
-                                       << "1|No" << QStringList{"a|1"};
     QTest::newRow("removal mark is exact")
         << b << "RebuyFee=No"
         << QStringList{"Place1=a removed", "Place2=Removed", "Place3=c XRemoved"} << "3|No"
@@ -302,8 +284,6 @@ void TestImportResults::fees_data() {
     QTest::newRow("rebuys not an integer")
         << b << "RebuyFee=Yes" << QStringList{"Place1=a Rebuys:two", "Place2=b Rebuys:"} << "2|Yes"
         << QStringList{"a|1", "b|1"};
-    QTest::newRow("rebuys in hex") << b << "RebuyFee=Yes" << QStringList{"Place1=a Rebuys:$2"}
-                                   << "3|Yes" << QStringList{"a|3"};
     QTest::newRow("first Rebuys token counts")
         << b << "RebuyFee=Yes" << QStringList{"Place1=a Rebuys:1 Rebuys:5"} << "2|Yes"
         << QStringList{"a|2"};
@@ -346,20 +326,14 @@ void TestImportResults::names_data() {
     QTest::newRow("letter case merges under the first form")
         << QStringList{"Place1=Kilo", "Place2=kilo", "Place3=KILO Removed"}
         << QStringList{"Kilo|2"};
-    QTest::newRow("non-ASCII letter case merges")
-        << QStringList{"Place1=Jürgen", "Place2=JÜRGEN"} << QStringList{"Jürgen|2"};
     QTest::newRow("order of first occurrence")
         << QStringList{"Place1=b", "Place2=a", "Place3=B"} << QStringList{"b|2", "a|1"};
     QTest::newRow("blank after the colon gives an empty name")
         << QStringList{"Place1: kilo"} << QStringList{"|1"};
-    QTest::newRow("no separator gives an empty name")
-        << QStringList{"Place1 kilo"} << QStringList{"|1"};
     QTest::newRow("Places and PlaceHolder are player lines")
         << QStringList{"Places=x", "PlaceHolder=y"} << QStringList{"x|1", "y|1"};
     QTest::newRow("name with an equals sign stays whole and sums")
         << QStringList{"Place1=ab:c", "Place2=AB=C Rebuys:1"} << QStringList{"ab=c|2"};
-    QTest::newRow("name with several equals signs")
-        << QStringList{"Place1=a=b=c"} << QStringList{"a=b=c|1"};
     QTest::newRow("tab is part of the name") << QStringList{"Place1=a\tb"} << QStringList{"a\tb|1"};
     // A big field: names are looked up by hash once the list is long.
     QStringList many;
@@ -421,15 +395,6 @@ void TestImportResults::startAndStop_data() {
     QTest::newRow("stop without time")
         << "Start=2024-05-03 19:00:00"
         << "Stop=2024-05-03" << paid << "'' is not a valid integer value";
-    QTest::newRow("start without anything")
-        << "Start="
-        << "Stop=2024-05-03 19:00:00" << paid << "'' is not a valid integer value";
-    QTest::newRow("letters in the year")
-        << "Start=20x4-05-03 19:00:00"
-        << "Stop=2024-05-03 19:00:00" << paid << "'20x4' is not a valid integer value";
-    QTest::newRow("no 30 February") << "Start=2024-02-30 19:00:00"
-                                    << "Stop=2024-05-03 19:00:00" << paid
-                                    << "'2024-02-30 19:00:00' is not a valid date and time";
     QTest::newRow("no 29 February in 2023") << "Start=2023-02-28 19:00:00"
                                             << "Stop=2023-02-29 19:00:00" << paid
                                             << "'2023-02-29 19:00:00' is not a valid date and time";
@@ -439,12 +404,6 @@ void TestImportResults::startAndStop_data() {
     QTest::newRow("hour 24") << "Start=2024-05-03 24:00:00"
                              << "Stop=2024-05-03 19:00:00" << paid
                              << "'2024-05-03 24:00:00' is not a valid date and time";
-    QTest::newRow("second 60") << "Start=2024-05-03 19:00:00"
-                               << "Stop=2024-05-03 19:00:60" << paid
-                               << "'2024-05-03 19:00:60' is not a valid date and time";
-    QTest::newRow("month 13") << "Start=2024-13-03 19:00:00"
-                              << "Stop=2024-05-03 19:00:00" << paid
-                              << "'2024-13-03 19:00:00' is not a valid date and time";
 }
 
 void TestImportResults::startAndStop() {

@@ -44,12 +44,8 @@ class TestImportRun : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void noSelection();
-    void secondOfThreeUnreadable_data();
-    void secondOfThreeUnreadable();
     void noFeePayingTournaments();
     void sameFilesTwice();
-    void failedImportRollsBackAndNextRunWorks();
     void failedCommitRollsBackAndNextRunWorks();
     void samples_data();
     void samples();
@@ -68,46 +64,6 @@ void TestImportRun::init() {
     WriteFileBytes(m_folder + "/TR2024-05-03 Bad.txt", Tournament(5, "1", "2024-05-03 8:00:00"));
 }
 
-void TestImportRun::noSelection() {
-    RunRecorder r;
-    ImportLocalFiles(m_folder, {}, m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
-    QCOMPARE(r.messages.shown.size(), 1);
-    QCOMPARE(r.messages.shown[0].first, MessageKind::Error);
-    QCOMPARE(r.messages.shown[0].second, QStringLiteral("No tournament result files selected"));
-    QCOMPARE(r.status, QStringList{});
-    QCOMPARE(r.closeCalls, 0);
-    QCOMPARE(m_db->db.transactionLevel(), 0);
-}
-
-void TestImportRun::secondOfThreeUnreadable_data() {
-    QTest::addColumn<QString>("suffix"); // appended to the folder
-    QTest::newRow("folder without delimiter") << "";
-    QTest::newRow("folder ending in a delimiter") << "/";
-}
-
-void TestImportRun::secondOfThreeUnreadable() {
-    QFETCH(QString, suffix);
-    RunRecorder r;
-    const ImportRunOutcome outcome = ImportLocalFiles(
-        m_folder + suffix, {"TR2024-05-03 A.txt", "TR2024-05-03 Gone.txt", "TR2024-05-03 C.txt"},
-        m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
-
-    const QString gone = m_folder + "/TR2024-05-03 Gone.txt";
-    QCOMPARE(r.status, (QStringList{"Loading (1 of 3):  TR2024-05-03 A.txt [busy]",
-                                    "Loading (2 of 3):  TR2024-05-03 Gone.txt [busy]",
-                                    "Updating database ...", ""}));
-    QCOMPARE(r.messages.texts(),
-             (QStringList{"Error loading " + gone, "Tournaments with fees imported:  2"}));
-    QCOMPARE(r.messages.shown[0].first, MessageKind::Error);
-    QCOMPARE(r.messages.shown[1].first, MessageKind::Notice);
-    QCOMPARE(outcome.imported, 2);
-    QCOMPARE(outcome.unreadablePath, gone);
-    QCOMPARE(r.closeCalls, 1);
-    QCOMPARE(r.busyAtClose, 0);
-    QCOMPARE(m_db->db.transactionLevel(), 0);
-    QCOMPARE(m_db->rows("SELECT TNumber FROM Master ORDER BY TNumber"), (QStringList{"1", "2"}));
-}
-
 void TestImportRun::noFeePayingTournaments() {
     RunRecorder r;
     const ImportRunOutcome outcome =
@@ -122,47 +78,19 @@ void TestImportRun::noFeePayingTournaments() {
 void TestImportRun::sameFilesTwice() {
     const QStringList files = {"TR2024-05-03 A.txt", "TR2024-05-03 C.txt"};
     RunRecorder first;
-    ImportLocalFiles(m_folder, files, m_db->db, first.messages, first.statusLine(), {});
+    ImportLocalFiles(m_folder, files, m_db->db, first.messages, first.statusLine(),
+                     first.closeFeeTables());
     const QStringList master = m_db->masterRows();
     const QStringList detail = m_db->rows("SELECT * FROM Detail ORDER BY TNumber, Player");
     RunRecorder second;
     ImportLocalFiles(m_folder, files, m_db->db, second.messages, second.statusLine(), {});
     QCOMPARE(second.messages.texts(), QStringList{"Tournaments with fees imported:  3"});
     QCOMPARE(first.messages.texts(), second.messages.texts());
+    QCOMPARE(first.closeCalls, 1);
+    QCOMPARE(first.busyAtClose, 0); // the wait cursor goes before the fee views close
     QCOMPARE(m_db->masterRows(), master);
     QCOMPARE(m_db->rows("SELECT * FROM Detail ORDER BY TNumber, Player"), detail);
     QCOMPARE(master.size(), 3);
-}
-
-void TestImportRun::failedImportRollsBackAndNextRunWorks() {
-    RunRecorder r;
-    try {
-        ImportLocalFiles(m_folder,
-                         {"TR2024-05-03 A.txt", "TR2024-05-03 Bad.txt", "TR2024-05-03 C.txt"},
-                         m_db->db, r.messages, r.statusLine(), r.closeFeeTables());
-        QFAIL("no error raised");
-    } catch (const ZvError& e) {
-        QCOMPARE(e.message(), QStringLiteral("'8:' is not a valid integer value"));
-    }
-    QCOMPARE(r.status.last(), QStringLiteral("Loading (2 of 3):  TR2024-05-03 Bad.txt [busy]"));
-    QCOMPARE(r.messages.texts(), QStringList{});
-    QCOMPARE(r.closeCalls, 0);
-    QCOMPARE(BusyCursor::depth(), 0);
-    QCOMPARE(m_db->db.transactionLevel(), 0);
-    QVERIFY(sqlite3_get_autocommit(m_db->db.handle()));
-    QCOMPARE(m_db->masterRows(), QStringList{}); // the first file's tournaments went too
-
-    RunRecorder next;
-    ImportLocalFiles(m_folder, {"TR2024-05-03 C.txt"}, m_db->db, next.messages, next.statusLine(),
-                     next.closeFeeTables());
-    QCOMPARE(next.messages.texts(), QStringList{"Tournaments with fees imported:  1"});
-    // Committed for real: a second connection sees it.
-    FeeDatabase other;
-    other.setDatabaseName(m_db->path());
-    other.Open();
-    Statement count = other.Prepare16("SELECT count(*) FROM Master");
-    QVERIFY(other.Step(count));
-    QCOMPARE(sqlite3_column_int(count.get(), 0), 1);
 }
 
 void TestImportRun::failedCommitRollsBackAndNextRunWorks() {

@@ -29,7 +29,6 @@ private Q_SLOTS:
     void encodings();
     void lineBreaks_data();
     void lineBreaks();
-    void replacesEarlierLines();
     void unreadableFileRaises_data();
     void unreadableFileRaises();
     void fileHeldOpenForWritingReads();
@@ -101,14 +100,6 @@ void TestStringList2::lineBreaks() {
     TStringList2 list;
     list.LoadFromFile(path);
     QCOMPARE(static_cast<const QStringList&>(list), lines);
-}
-
-void TestStringList2::replacesEarlierLines() {
-    const QString path = m_dir.filePath(QStringLiteral("TRshort.txt"));
-    WriteFileBytes(path, "x\ny");
-    TStringList2 list{"old 1", "old 2", "old 3"};
-    list.LoadFromFile(path);
-    QCOMPARE(static_cast<const QStringList&>(list), (QStringList{"x", "y"}));
 }
 
 void TestStringList2::unreadableFileRaises_data() {
