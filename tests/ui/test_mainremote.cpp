@@ -64,7 +64,7 @@ private Q_SLOTS:
         auto form = start();
         Address(*form, server.port());
 
-        form->ListRemoteFiles();
+        QTest::mouseClick(form->RefreshBtn, Qt::LeftButton); // the remote tab is active
         QCOMPARE(m_messages.texts(), QStringList());
         QCOMPARE(Texts(form->TRRemoteList),
                  (QStringList{u"TR2024-03-01 Daily Turbo.txt"_s, u"TR2024-03-03 Late.txt"_s,
@@ -82,7 +82,7 @@ private Q_SLOTS:
         form->TRRemoteList->item(0)->setSelected(true);
         form->LoadFeeTables();
         QVERIFY(!form->MasterStatus->text().isEmpty());
-        form->ImportRemoteFiles();
+        QTest::mouseClick(form->ImportBtn, Qt::LeftButton);
         QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  3"_s});
         QCOMPARE(form->MasterStatus->text(), QString()); // the fee views were closed
         QCOMPARE(form->TRStatus->text(), QString());
