@@ -6,8 +6,12 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,16 +125,54 @@ void TStringList2::SetFromBytes(const QByteArray& bytes) {
     QStringList::operator=(SplitResultsLines(DecodeResultsText(bytes)));
 }
 
+namespace {
+
+[[noreturn]] void raiseFileError(const char* what, const QString& path, int error) {
+    throw ZvError(
+        QStringLiteral("%1 \"%2\". %3")
+            .arg(QLatin1StringView(what), path, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+/// The whole content of a file. A plain read-only open takes no lock: a writer holding the file
+/// open (even with an advisory lock) does not keep us out. Straight system calls: an import run
+/// opens thousands of small files, and each saved call counts.
+QByteArray readWholeFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        raiseFileError("Cannot open file", path, errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        raiseFileError("Cannot open file", path, error);
+    }
+    // The size is a hint only: the file may grow while the server writes it.
+    QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2 + 4096);
+        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            raiseFileError("Cannot read file", path, error);
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    ::close(fd);
+    bytes.truncate(used);
+    return bytes;
+}
+
+} // namespace
+
 QString ReadResultsText(const QString& path) {
-    // A plain read-only open takes no lock on Linux: a writer holding the file open (even with an
-    // advisory lock) does not keep us out.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ZvError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ZvError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    return DecodeResultsText(bytes);
+    return DecodeResultsText(readWholeFile(path));
 }
 
 void TStringList2::LoadFromFile(const QString& path) {
