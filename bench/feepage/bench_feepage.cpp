@@ -233,18 +233,23 @@ void WindowFigures(const QString& path) {
 
     form.MasterGrid->setFocus();
     std::vector<double> moveMs;
+    std::vector<double> handleMs; ///< the key alone, without the paint that follows
     for (int i = 0; i < kMoves; ++i) {
         timer.restart();
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(form.MasterGrid, &press);
+        handleMs.push_back(double(timer.nsecsElapsed()) / 1e6);
         QApplication::processEvents();
         moveMs.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(moveMs.begin(), moveMs.end());
-    std::printf("  1,000 Down keys in the master grid: median %.3f ms, 99.9th %.3f ms, slowest "
-                "%.3f ms; status \"%s\" / \"%s\"\n",
-                moveMs[moveMs.size() / 2], moveMs[moveMs.size() * 999 / 1000], moveMs.back(),
-                qPrintable(form.MasterStatus->text()), qPrintable(form.DetailStatus->text()));
+    std::sort(handleMs.begin(), handleMs.end());
+    std::printf(
+        "  1,000 Down keys in the master grid: median %.3f ms, 99.9th %.3f ms, slowest "
+        "%.3f ms (the key alone, before the paint: median %.3f ms); status \"%s\" / \"%s\"\n",
+        moveMs[moveMs.size() / 2], moveMs[moveMs.size() * 999 / 1000], moveMs.back(),
+        handleMs[handleMs.size() / 2], qPrintable(form.MasterStatus->text()),
+        qPrintable(form.DetailStatus->text()));
 }
 } // namespace
 
