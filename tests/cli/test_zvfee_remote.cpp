@@ -97,10 +97,6 @@ private Q_SLOTS:
         QTest::newRow("nothing listening")
             << saved << QStringList{u"list"_s, u"--port"_s, u"%REFUSED"_s} << 1 << ""
             << "Could not connect to http://127.0.0.1:%REFUSED/api" << QStringList{};
-        QTest::newRow("unreadable password file")
-            << saved << QStringList{u"list"_s, u"--password-file"_s, u"%DIR/none"_s} << 2 << ""
-            << "cannot read the password file" << QStringList{};
-
         QTest::newRow("import all")
             << saved << QStringList{u"import"_s, u"--all"_s} + db << 0
             << "Tournaments with fees imported:  3\n"
@@ -118,9 +114,6 @@ private Q_SLOTS:
             << "Tournament results not found: TR2024-09-09 Gone.txt" << QStringList{u"1"_s, u"2"_s};
         QTest::newRow("import without items") << saved << QStringList{u"import"_s} + db << 2 << ""
                                               << "no items given" << QStringList{};
-        QTest::newRow("import with --all and items")
-            << saved << QStringList{u"import"_s, u"--all"_s, u"TRx y.txt"_s} + db << 2 << ""
-            << "do not go together" << QStringList{};
         QTest::newRow("import with an empty saved host: nothing is sent")
             << QString(saved).replace(u"ServerIP=127.0.0.1"_s, u"ServerIP="_s)
             << QStringList{u"import"_s, u"--all"_s} + db << 2 << ""

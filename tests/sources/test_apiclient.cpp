@@ -208,21 +208,6 @@ private Q_SLOTS:
         QCOMPARE(DecodeApiAnswer(body, charset), lines);
     }
 
-    void findsTheCharsetOfAContentType_data() {
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<QByteArray>("charset");
-        QTest::newRow("none") << QByteArray("text/html") << QByteArray();
-        QTest::newRow("plain") << QByteArray("text/html; charset=utf-8") << QByteArray("utf-8");
-        QTest::newRow("quoted, other case, other parameter")
-            << QByteArray("text/plain;format=x; Charset=\"windows-1252\"")
-            << QByteArray("windows-1252");
-    }
-    void findsTheCharsetOfAContentType() {
-        QFETCH(QByteArray, contentType);
-        QFETCH(QByteArray, charset);
-        QCOMPARE(CharsetOfContentType(contentType), charset);
-    }
-
     void sendsTheRequestTheServerExpects() {
         InTestServer server([](const httplib::Request&, httplib::Response& res) {
             res.set_content("Result=Ok\r\n", "text/html");
@@ -250,16 +235,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QStringList>("lines"); // kFailed: the failure answer for the URL
-        QTest::newRow("CR-only line ends")
-            << 200 << QByteArray("text/html") << QByteArray("Result=Ok\rFiles=0\r")
-            << QStringList{u"Result=Ok"_s, u"Files=0"_s};
         QTest::newRow("charset named in the answer")
             << 200 << QByteArray("text/plain; charset=windows-1252")
             << QByteArray("Result=Ok\r\nName1=\x80\xFC")
             << QStringList{u"Result=Ok"_s, u"Name1=€ü"_s};
-        QTest::newRow("no charset: ISO-8859-1")
-            << 200 << QByteArray("text/plain") << QByteArray("Name1=\xC3\xBC")
-            << QStringList{u"Name1=\u00C3\u00BC"_s};
         QTest::newRow("error answer without Error")
             << 200 << QByteArray("text/html") << QByteArray("Result=Error\r\n")
             << QStringList{u"Result=Error"_s};

@@ -134,10 +134,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("host") << ServerFields{u" "_s, u"1"_s, u"api"_s, u"pw"_s}
                               << "No IP specified";
-        QTest::newRow("port") << ServerFields{u"h"_s, QString(), u"api"_s, u"pw"_s}
-                              << "No File Port specified";
-        QTest::newRow("path") << ServerFields{u"h"_s, u"1"_s, u"\t"_s, u"pw"_s}
-                              << "No API Path specified (default is \"api\")";
         QTest::newRow("password") << ServerFields{u"h"_s, u"1"_s, u"api"_s, QString()}
                                   << "No API Password specified";
     }
