@@ -40,7 +40,9 @@ void FeeDatabase::setDatabaseName(const QString& path) {
 void FeeDatabase::openWith(int flags) {
     Close();
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags, nullptr);
+    // One thread uses the connection: no per-call mutex (it costs every column read).
+    const int rc =
+        sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         throw ZvError(QStringLiteral("Cannot open file %1").arg(m_path));

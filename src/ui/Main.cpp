@@ -1,5 +1,8 @@
 #include "Main.h"
 
+#include <functional>
+#include <optional>
+
 #include "TRView.h"
 
 #include "messageboxmessages.h"
@@ -73,15 +76,28 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadSettings() {
+    // A value that cannot be read is reported after the others have been read: were they left
+    // unread, closing would write the empty controls over the operator's stored values.
     const SettingsStore store;
-    m_size.Load(store);
-    ServerIP->setText(store.ReadText(Setting::ServerIP));
-    FilePort->setText(store.ReadText(Setting::FilePort));
-    APIPath->setText(store.ReadText(Setting::APIPath));
-    RememberPW->setChecked(store.ReadBool(Setting::RememberPW));
+    std::optional<ZvError> firstError;
+    const auto read = [&](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const ZvError& e) {
+            if (!firstError)
+                firstError = e;
+        }
+    };
+    read([&] { m_size.Load(store); });
+    read([&] { ServerIP->setText(store.ReadText(Setting::ServerIP)); });
+    read([&] { FilePort->setText(store.ReadText(Setting::FilePort)); });
+    read([&] { APIPath->setText(store.ReadText(Setting::APIPath)); });
+    read([&] { RememberPW->setChecked(store.ReadBool(Setting::RememberPW)); });
     if (RememberPW->isChecked())
-        APIPW->setText(store.ReadText(Setting::Password));
-    LastFolder = store.ReadText(Setting::LastFolder);
+        read([&] { APIPW->setText(store.ReadText(Setting::Password)); });
+    read([&] { LastFolder = store.ReadText(Setting::LastFolder); });
+    if (firstError)
+        throw *firstError;
 }
 
 void TMainForm::SaveSettings() {

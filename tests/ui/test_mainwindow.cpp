@@ -142,8 +142,8 @@ private Q_SLOTS:
         QTRY_COMPARE(form->size(), QSize(684, 462));
     }
 
-    // A settings value of another type stops start-up there: what was read stays applied, the
-    // database is not opened, and the window still opens.
+    // A settings value of another type is reported and stops start-up (the database is not
+    // opened) but the window still opens, the other values are applied, and closing loses none.
     void unreadableSettingAtStart() {
         WriteFileBytes(settingsFile(),
                        "[ZVFee]\nMainWidth=800\nMainMax=a, b\nServerIP=poker.example.org\n");
@@ -153,9 +153,12 @@ private Q_SLOTS:
         QCOMPARE(m_messages.shown[0].second, QStringLiteral("Invalid data type for 'MainMax'"));
         QVERIFY(form->isVisible());
         QCOMPARE(form->width(), 784);
-        QVERIFY(form->ServerIP->text().isEmpty());
+        QCOMPARE(form->ServerIP->text(), QStringLiteral("poker.example.org"));
         QVERIFY(!form->db().isOpen());
         QVERIFY(!QFile::exists(dbFile()));
+        form->close();
+        QCOMPARE(stored("ServerIP"), QStringLiteral("poker.example.org"));
+        QCOMPARE(stored("MainMax"), QStringLiteral("0"));
     }
 
     void databaseThatCannotBeCreated() {
