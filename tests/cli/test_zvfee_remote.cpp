@@ -12,12 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray Tournament(int number) {
-    return "Tournament=T" + QByteArray::number(number) + "\nNumber=" + QByteArray::number(number) +
-           "\nBuyIn=10+1\nPrizeBonus=0\nMultiplyBonus=No\nEntrants=2\nRebuyFee=No\n"
-           "Start=2024-05-03 19:00:00\nPlace1=alpha\nPlace2=bravo\nStop=2024-05-03 20:00:00\n";
-}
-
 QStringList TNumbers(const QString& dbPath) {
     if (!QFile::exists(dbPath))
         return {};
@@ -51,8 +45,9 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(QFile::exists(BuildProgram(u"zvfee"_s)), "zvfee is not built");
         const QString folder = path(u"served"_s);
-        WriteFileBytes(folder + u"/TR2024-03-01 Daily Turbo.txt"_s, Tournament(1) + Tournament(2));
-        WriteFileBytes(folder + u"/TR24-03-02 Short.txt"_s, Tournament(3));
+        WriteFileBytes(folder + u"/TR2024-03-01 Daily Turbo.txt"_s,
+                       ResultsBlock(1) + ResultsBlock(2));
+        WriteFileBytes(folder + u"/TR24-03-02 Short.txt"_s, ResultsBlock(3));
         WriteFileBytes(path(u"pw.txt"_s), "pw\r\n");
         WriteFileBytes(path(u"bad.txt"_s), "nope");
         m_server = std::make_unique<DemoServer>(DemoServer::Options{folder, u"pw"_s, {}, {}});

@@ -8,17 +8,6 @@
 
 namespace {
 
-QByteArray Tournament(int number, const QByteArray& fee = "1",
-                      const QByteArray& start = "2024-05-03 19:00:00") {
-    return "Tournament=T" + QByteArray::number(number) +
-           "\r\nNumber=" + QByteArray::number(number) + "\r\nBuyIn=10+" + fee +
-           "\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\n"
-           "RebuyFee=No\r\nStart=" +
-           start +
-           "\r\nPlace1=alpha\r\nPlace2=bravo\r\n"
-           "Stop=2024-05-03 20:00:00\r\n";
-}
-
 /// Records what a run shows: status texts (with the wait cursor state) and CloseFeeTables calls.
 struct RunRecorder {
     RecordingMessages messages;
@@ -58,10 +47,10 @@ private:
 void TestImportRun::init() {
     m_db = std::make_unique<FeeDbFixture>();
     m_folder = m_db->folder() + QStringLiteral("/TourneyResults");
-    WriteFileBytes(m_folder + "/TR2024-05-03 A.txt", Tournament(1) + Tournament(2));
-    WriteFileBytes(m_folder + "/TR2024-05-03 C.txt", Tournament(3));
-    WriteFileBytes(m_folder + "/TR2024-05-03 Free.txt", Tournament(4, "0"));
-    WriteFileBytes(m_folder + "/TR2024-05-03 Bad.txt", Tournament(5, "1", "2024-05-03 8:00:00"));
+    WriteFileBytes(m_folder + "/TR2024-05-03 A.txt", ResultsBlock(1) + ResultsBlock(2));
+    WriteFileBytes(m_folder + "/TR2024-05-03 C.txt", ResultsBlock(3));
+    WriteFileBytes(m_folder + "/TR2024-05-03 Free.txt", ResultsBlock(4, "0"));
+    WriteFileBytes(m_folder + "/TR2024-05-03 Bad.txt", ResultsBlock(5, "1", "2024-05-03 8:00:00"));
 }
 
 void TestImportRun::noFeePayingTournaments() {

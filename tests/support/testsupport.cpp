@@ -19,11 +19,20 @@ QStringList RecordingMessages::texts() const {
     return out;
 }
 
-QString TestDataPath(const QString& name) { return QStringLiteral(ZV_TEST_DATA_DIR "/") + name; }
+QString TestDataPath(const QString& name) {
+    return QStringLiteral(ZV_TEST_DATA_DIR "/") + name;
+}
 
 void WriteFileBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
+}
+
+QByteArray ResultsBlock(int number, const QByteArray& fee, const QByteArray& start) {
+    return "Tournament=T" + QByteArray::number(number) +
+           "\r\nNumber=" + QByteArray::number(number) + "\r\nBuyIn=10+" + fee +
+           "\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\nRebuyFee=No\r\nStart=" + start +
+           "\r\nPlace1=alpha\r\nPlace2=bravo\r\nStop=2024-05-03 20:00:00\r\n";
 }

@@ -22,5 +22,10 @@ public:
 /// Full path of a fixture in tests/data.
 QString TestDataPath(const QString& name);
 
+/// One tournament block of a results file (CR LF line ends) with two players, alpha and bravo,
+/// each paying the given entry fee; written when the fee is above 0.
+QByteArray ResultsBlock(int number, const QByteArray& fee = "1",
+                        const QByteArray& start = "2024-05-03 19:00:00");
+
 /// Writes bytes to a file, creating folders; fails the running test when it cannot.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);

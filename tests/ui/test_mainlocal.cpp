@@ -16,14 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray Tournament(int number, const QByteArray& start = "2024-05-03 19:00:00") {
-    return "Tournament=T" + QByteArray::number(number) +
-           "\r\nNumber=" + QByteArray::number(number) +
-           "\r\nBuyIn=10+1\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\nRebuyFee=No\r\n"
-           "Start=" +
-           start + "\r\nPlace1=alpha\r\nPlace2=bravo\r\nStop=2024-05-03 20:00:00\r\n";
-}
-
 QStringList Texts(const QListWidget* list) {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
@@ -77,7 +69,7 @@ class TestMainLocal : public QObject {
         const QString folder = path(u"results"_s);
         for (int n = 1; n <= count; ++n)
             WriteFileBytes(folder + u"/TR2024-05-%1 Game.txt"_s.arg(n, 2, 10, QChar(u'0')),
-                           Tournament(n));
+                           ResultsBlock(n));
         return folder;
     }
 
@@ -214,7 +206,7 @@ private Q_SLOTS:
         const QString folder = resultsFolder(2);
         // Its first tournament is written before the second one's start fails.
         WriteFileBytes(folder + u"/TR2024-05-09 Bad.txt"_s,
-                       Tournament(8) + Tournament(9, "2024-05-09 8:00:00"));
+                       ResultsBlock(8) + ResultsBlock(9, "1", "2024-05-09 8:00:00"));
         auto form = start();
         list(*form, folder);
         form->SelectAllBtn->click();

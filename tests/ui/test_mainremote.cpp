@@ -13,11 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QByteArray Tournament(int number) {
-    return "Tournament=T" + QByteArray::number(number) + "\nNumber=" + QByteArray::number(number) +
-           "\nBuyIn=10+1\nPrizeBonus=0\nMultiplyBonus=No\nEntrants=2\nRebuyFee=No\n"
-           "Start=2024-05-03 19:00:00\nPlace1=alpha\nPlace2=bravo\nStop=2024-05-03 20:00:00\n";
-}
 
 QStringList Texts(const QListWidget* list) {
     QStringList texts;
@@ -56,9 +51,10 @@ private Q_SLOTS:
 
     void listsAndImportsFromTheDemoServer() {
         const QString folder = m_dir->filePath(u"served"_s);
-        WriteFileBytes(folder + u"/TR2024-03-01 Daily Turbo.txt"_s, Tournament(1) + Tournament(2));
-        WriteFileBytes(folder + u"/TR24-03-02 Short.txt"_s, Tournament(3));
-        WriteFileBytes(folder + u"/TR2024-03-03 Late.txt"_s, Tournament(4));
+        WriteFileBytes(folder + u"/TR2024-03-01 Daily Turbo.txt"_s,
+                       ResultsBlock(1) + ResultsBlock(2));
+        WriteFileBytes(folder + u"/TR24-03-02 Short.txt"_s, ResultsBlock(3));
+        WriteFileBytes(folder + u"/TR2024-03-03 Late.txt"_s, ResultsBlock(4));
         DemoServer server({folder, u"pw"_s, {}, {}});
         QVERIFY2(server.started(), qPrintable(server.log()));
         auto form = start();
