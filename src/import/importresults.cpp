@@ -14,6 +14,7 @@ const char16_t* const kReplaceMasterSql =
     u"BuyIn, Fee, RebuyFee) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
 const char16_t* const kReplaceDetailSql =
     u"REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);";
+const char16_t* const kDeleteDetailSql = u"DELETE FROM Detail WHERE TNumber = ?;";
 
 namespace {
 
@@ -133,6 +134,7 @@ void ResultsImporter::write(const Tournament& t) {
     if (!m_master) {
         m_master = m_db.Prepare16(QString::fromUtf16(kReplaceMasterSql));
         m_detail = m_db.Prepare16(QString::fromUtf16(kReplaceDetailSql));
+        m_deleteDetail = m_db.Prepare16(QString::fromUtf16(kDeleteDetailSql));
     }
     // Texts are bound in place (no copy by SQLite): they stay put until the rows are stepped.
     m_masterTexts[0] = t.TName.toUtf8();
@@ -154,6 +156,10 @@ void ResultsImporter::write(const Tournament& t) {
     m_db.Bind_Utf8(m_master, 12, m_masterTexts[4], true);
     m_db.StepAndReset(m_master);
 
+    // The tournament's player list replaces the stored one whole: a player that a corrected file
+    // no longer names must not keep a fee row of the earlier import.
+    m_db.Bind_Int(m_deleteDetail, 1, t.TNumber);
+    m_db.StepAndReset(m_deleteDetail);
     for (qsizetype i = 0; i < t.players.size(); ++i) {
         m_db.Bind_Int(m_detail, 1, t.TNumber);
         m_db.Bind_Utf8(m_detail, 2, t.players.nameUtf8(i), true);

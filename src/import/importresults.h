@@ -6,10 +6,12 @@
 #include <QStringView>
 #include <memory>
 
-/// Writes the tournaments of results files into the fee database. The two REPLACE statements are
-/// prepared when the first tournament is written and reused, rebound for every row, until the
-/// importer goes, so a run of many files prepares them once. The importer opens no transaction:
-/// its caller opens one for the run and commits it.
+/// Writes the tournaments of results files into the fee database. A tournament written again
+/// replaces its Master row and its whole player list: the Detail rows of its number are deleted
+/// before its players are written, also when an earlier block of the same file wrote them. The
+/// statements are prepared when the first tournament is written and reused, rebound for every
+/// row, until the importer goes, so a run of many files prepares them once. The importer opens no
+/// transaction: its caller opens one for the run and commits it.
 class ResultsImporter {
 public:
     explicit ResultsImporter(FeeDatabase& db);
@@ -37,6 +39,7 @@ private:
     FeeDatabase& m_db;
     Statement m_master;
     Statement m_detail;
+    Statement m_deleteDetail;
     QByteArray m_masterTexts[5];  // the Master row's texts in UTF-8 while it is written
     std::unique_ptr<Scan> m_scan; // kept between files: its buffers are reused
 };
@@ -47,3 +50,4 @@ int ImportResults(const QStringList& lines, FeeDatabase& db);
 /// The statements that write a tournament and its players.
 extern const char16_t* const kReplaceMasterSql;
 extern const char16_t* const kReplaceDetailSql;
+extern const char16_t* const kDeleteDetailSql;

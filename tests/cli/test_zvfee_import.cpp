@@ -11,10 +11,11 @@ namespace {
 
 const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
 
-QByteArray Tournament(int number, const QByteArray& start = "2024-05-03 19:00:00") {
+QByteArray Tournament(int number, const QByteArray& start = "2024-05-03 19:00:00",
+                      const QByteArray& players = "Place1=alpha\nPlace2=bravo Removed\n") {
     return "Tournament=T" + QByteArray::number(number) + "\nNumber=" + QByteArray::number(number) +
            "\nBuyIn=10+1\nPrizeBonus=0\nMultiplyBonus=No\nEntrants=2\nRebuyFee=No\nStart=" + start +
-           "\nPlace1=alpha\nPlace2=bravo Removed\nStop=2024-05-03 20:00:00\n";
+           "\n" + players + "Stop=2024-05-03 20:00:00\n";
 }
 
 struct Run {
@@ -58,6 +59,8 @@ private Q_SLOTS:
     void runs();
     void defaultDatabaseBesideTheProgram();
     void databaseThatCannotBeCreated();
+    void importAgainReplacesPlayers_data();
+    void importAgainReplacesPlayers();
 
 private:
     QTemporaryDir m_dir;
@@ -69,6 +72,11 @@ void TestZvfeeImport::initTestCase() {
     WriteFileBytes(file("TR2024-05-03 A.txt"), Tournament(1) + Tournament(2));
     WriteFileBytes(file("TR2024-05-03 B.txt"), Tournament(3));
     WriteFileBytes(file("TR2024-05-03 Bad.txt"), Tournament(4, "2024-05-03 8:00:00"));
+    const QByteArray start = "2024-05-03 19:00:00";
+    WriteFileBytes(file("TR7 first.txt"), Tournament(7, start, "Place1=alpha\nPlace2=bravo\n"));
+    WriteFileBytes(file("TR7 corrected.txt"), Tournament(7, start, "Place1=alpha\n"));
+    WriteFileBytes(file("TR8 twice.txt"), Tournament(8, start, "Place1=alpha\nPlace2=bravo\n") +
+                                              Tournament(8, start, "Place1=charlie\n"));
 }
 
 void TestZvfeeImport::usage_data() {
@@ -169,6 +177,31 @@ void TestZvfeeImport::databaseThatCannotBeCreated() {
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QString());
     QCOMPARE(run.err, "Cannot open file " + dbPath + "\n");
+}
+
+// The fee report after an import that replaces a tournament: the players it no longer names are
+// gone, in a later run as in the same file.
+void TestZvfeeImport::importAgainReplacesPlayers_data() {
+    QTest::addColumn<QStringList>("runs"); // one file per run
+    QTest::addColumn<QByteArray>("csv");   // "Fees by TName & Player"
+    QTest::newRow("corrected file in a later run")
+        << QStringList{"TR7 first.txt", "TR7 corrected.txt"}
+        << QByteArray("\"TName\",\"Player\",\"Fees\"\r\n\"T7\",\"alpha\",1\r\n");
+    QTest::newRow("same tournament twice in one file")
+        << QStringList{"TR8 twice.txt"}
+        << QByteArray("\"TName\",\"Player\",\"Fees\"\r\n\"T8\",\"charlie\",1\r\n");
+}
+
+void TestZvfeeImport::importAgainReplacesPlayers() {
+    QFETCH(QStringList, runs);
+    QFETCH(QByteArray, csv);
+    QTemporaryDir dbDir;
+    const QString dbPath = dbDir.filePath(QStringLiteral("fees.db3"));
+    for (const QString& name : runs)
+        QCOMPARE(RunZvfee({"import", "--db", dbPath, file(name)}).exitCode, 0);
+    const Run report = RunZvfee({"report", "--db", dbPath, "--report", "Fees by TName & Player"});
+    QCOMPARE(report.err, QString());
+    QCOMPARE(report.out.toUtf8(), csv);
 }
 
 QTEST_GUILESS_MAIN(TestZvfeeImport)
