@@ -52,9 +52,19 @@ template <qsizetype N> bool startsWithKey(QStringView line, const char16_t (&key
     return true;
 }
 
+/// The first max UTF-16 units of text, one fewer when the cut would fall between the two halves
+/// of a character outside the Basic Multilingual Plane: half a character would be stored as "?".
+QStringView cutAt(QStringView text, qsizetype max) {
+    if (text.size() <= max)
+        return text;
+    if (max > 0 && text[max - 1].isHighSurrogate() && text[max].isLowSurrogate())
+        --max;
+    return text.first(max);
+}
+
 /// The value of a key line: the rest after the key, at most 255 characters.
 QStringView restAfter(QStringView line, qsizetype keyLength) {
-    return line.sliced(keyLength).left(kMaxValue);
+    return cutAt(line.sliced(keyLength), kMaxValue);
 }
 
 } // namespace
@@ -204,7 +214,7 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
         break;
     case Expect::MultiplyBonus:
         if (startsWithKey(line, u"MultiplyBonus=")) {
-            t.Multiply = restAfter(line, 14).left(3).toString();
+            t.Multiply = cutAt(restAfter(line, 14), 3).toString();
             scan.expect = Expect::Entrants;
         }
         break;
@@ -217,7 +227,7 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
         break;
     case Expect::Rebuy:
         if (startsWithKey(line, u"RebuyFee=")) {
-            t.RebuyFee = restAfter(line, 9).left(3).toString();
+            t.RebuyFee = cutAt(restAfter(line, 9), 3).toString();
             if (t.RebuyFee == u"Yes")
                 t.rebuyFeeAmount = t.Fee;
             scan.expect = Expect::Start;
@@ -225,7 +235,7 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
             // Written like a buy-in, cost "+" fee: the fee is what counts.
             const qsizetype plus = line.indexOf(u'+');
             if (plus >= 0)
-                t.rebuyFeeAmount = FileDecimalOrZero(line.sliced(plus + 1).left(kMaxValue));
+                t.rebuyFeeAmount = FileDecimalOrZero(cutAt(line.sliced(plus + 1), kMaxValue));
             if (t.rebuyFeeAmount > 0)
                 t.RebuyFee = QStringLiteral("Yes");
             scan.expect = Expect::Start;

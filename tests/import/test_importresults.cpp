@@ -178,6 +178,14 @@ void TestImportResults::blockGrammar_data() {
         << Block() + Block({"Tournament=Again", "Place1=x"}) << 2 << QStringList{"1|Again|2|1"};
     QTest::newRow("name cut to 255 characters") << Block({"Tournament=" + QString(300, u'n')}) << 1
                                                 << QStringList{"1|" + QString(255, u'n') + "|2|2"};
+    // U+1F600 takes two UTF-16 units: a cut between them keeps neither.
+    const QString smile = QStringLiteral("\U0001F600");
+    QTest::newRow("name cut before a character it would split")
+        << Block({"Tournament=" + QString(254, u'n') + smile}) << 1
+        << QStringList{"1|" + QString(254, u'n') + "|2|2"};
+    QTest::newRow("name keeps a character that ends at the cut")
+        << Block({"Tournament=" + QString(253, u'n') + smile + "x"}) << 1
+        << QStringList{"1|" + QString(253, u'n') + smile + "|2|2"};
 }
 
 void TestImportResults::blockGrammar() {
@@ -202,6 +210,10 @@ void TestImportResults::keyValues_data() {
     QTest::newRow("multiply cut to three characters")
         << QStringList{"MultiplyBonus=Yesss"} << "0|Yes|10|1";
     QTest::newRow("multiply empty") << QStringList{"MultiplyBonus="} << "0||10|1";
+    QTest::newRow("multiply cut before a character it would split")
+        << QStringList{"MultiplyBonus=Ye\U0001F600"} << "0|Ye|10|1";
+    QTest::newRow("multiply keeps a character that ends at the cut")
+        << QStringList{"MultiplyBonus=Y\U0001F600s"} << "0|Y\U0001F600|10|1";
     QTest::newRow("buy-in with fractions") << QStringList{"BuyIn=5.5+0.55"} << "0|No|5.5|0.55";
     QTest::newRow("buy-in without buy-in part") << QStringList{"BuyIn=+1"} << "0|No|0|1";
     QTest::newRow("buy-in with blanks") << QStringList{"BuyIn= 10 + 1 "} << "0|No|10|1";
@@ -240,6 +252,11 @@ void TestImportResults::fees_data() {
         << b << "RebuyFee=yes" << a << "1|yes" << QStringList{"a|1"};
     QTest::newRow("RebuyFee first three characters")
         << b << "RebuyFee=Yesterday" << a << "4|Yes" << QStringList{"a|4"};
+    QTest::newRow("RebuyFee cut before a character it would split")
+        << b << "RebuyFee=Ye\U0001F600" << a << "1|Ye" << QStringList{"a|1"};
+    QTest::newRow("RebuyCost fee cut before a character it would split")
+        << b << "RebuyCost=0+" + QString(253, u' ') + "2\U0001F600" << a << "4|Yes"
+        << QStringList{"a|7"};
     QTest::newRow("freeroll leaves no rows")
         << "BuyIn=0+0"
         << "RebuyFee=No" << QStringList{"Place1=a", "Place2=b Rebuys:3"} << "" << QStringList{};
