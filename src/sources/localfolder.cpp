@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 QString ApplicationDataFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     while (folder.size() > 1 && folder.endsWith(u'/'))
@@ -29,18 +31,32 @@ QString LocalStartFolder(const QString& lastFolder, const QString& appDataFolder
     return start;
 }
 
+bool ListedBefore(QStringView a, QStringView b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t x = QChar::toUpper(a[i].unicode());
+        const char16_t y = QChar::toUpper(b[i].unicode());
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b; // equal but for letter case: still one fixed order
+}
+
 QStringList ListResultsFiles(const QString& folder) {
     QStringList names;
     if (folder.isEmpty())
         return names;
-    // No QDir::CaseSensitive: the pattern matches ignoring letter case. The iterator yields the
-    // entries in directory order; nothing here sorts them.
+    // No QDir::CaseSensitive: the pattern matches ignoring letter case. Every matching entry is
+    // listed, whatever its kind; reading refuses what is not a regular file.
     QDirIterator it(folder, {QStringLiteral("TR*.txt")},
                     QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
         names << it.fileName();
     }
+    std::sort(names.begin(), names.end(), ListedBefore);
     return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 /// The per-user application-data folder, where the poker server keeps its results folder
 /// ($XDG_DATA_HOME, by default ~/.local/share), without a trailing delimiter; empty when there
@@ -19,9 +20,15 @@ QString ProgramFolder();
 QString LocalStartFolder(const QString& lastFolder, const QString& appDataFolder,
                          const QString& programFolder);
 
+/// Whether name a comes before name b in the local list: the order in which the poker server's
+/// home platform lists a folder, by name with letter case ignored (each UTF-16 unit compared in
+/// upper case, so "_" comes after the letters and "TR10" before "TR9"). Names equal but for
+/// letter case, which only this platform can hold side by side, keep their exact order.
+bool ListedBefore(QStringView a, QStringView b);
+
 /// The entries of a folder whose names match "TR*.txt" ignoring letter case: files, folders,
-/// hidden and special entries and broken links alike, bare names in the order the directory
-/// yields them. A folder that is missing or cannot be read yields none.
+/// hidden and special entries and broken links alike, bare names sorted by ListedBefore. A folder
+/// that is missing or cannot be read yields none.
 QStringList ListResultsFiles(const QString& folder);
 
 /// "Files:  " and the number of listed files.

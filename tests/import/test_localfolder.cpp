@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 class TestLocalFolder : public QObject {
     Q_OBJECT
@@ -12,6 +13,8 @@ private Q_SLOTS:
     void startFolder_data();
     void startFolder();
     void listing();
+    void listingOrder_data();
+    void listingOrder();
     void listingOfMissingFolderIsEmpty();
 };
 
@@ -58,12 +61,37 @@ void TestLocalFolder::listing() {
     QVERIFY(QDir().mkpath(root + "TRx.txt"));                    // a folder that matches
     QVERIFY(QDir().mkpath(root + "TRdir"));                      // one that does not
     QVERIFY(QFile::link(root + "nowhere", root + "TRlink.txt")); // a broken link
+    QCOMPARE(mkfifo(QFile::encodeName(root + "TRpipe.txt").constData(), 0600), 0);
     QStringList names = ListResultsFiles(root);
     std::sort(names.begin(), names.end());
-    QCOMPARE(names, (QStringList{"TR.txt", "TR2024-05-03 A.txt", "TRlink.txt", "TRx.txt", "Tr6.Txt",
-                                 "tr5.TXT"}));
+    QCOMPARE(names, (QStringList{"TR.txt", "TR2024-05-03 A.txt", "TRlink.txt", "TRpipe.txt",
+                                 "TRx.txt", "Tr6.Txt", "tr5.TXT"}));
     // The same folder without the trailing delimiter lists the same.
     QCOMPARE(ListResultsFiles(dir.path()).size(), names.size());
+}
+
+void TestLocalFolder::listingOrder_data() {
+    QTest::addColumn<QStringList>("created"); // in this order
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("by name") << QStringList{"TR04.txt", "TR03.txt", "TR06.txt", "TR05.txt"}
+                             << QStringList{"TR03.txt", "TR04.txt", "TR05.txt", "TR06.txt"};
+    QTest::newRow("letter case ignored") << QStringList{"tr2.txt", "TR1.txt", "Tr3.TXT"}
+                                         << QStringList{"TR1.txt", "tr2.txt", "Tr3.TXT"};
+    QTest::newRow("compared in upper case") << QStringList{"TRb.txt", "TR_a.txt", "TRa.txt"}
+                                            << QStringList{"TRa.txt", "TRb.txt", "TR_a.txt"};
+    QTest::newRow("digits one by one") << QStringList{"TR9.txt", "TR10.txt", "TR1.txt"}
+                                       << QStringList{"TR1.txt", "TR10.txt", "TR9.txt"};
+    QTest::newRow("equal but for letter case") << QStringList{"trx.txt", "TRX.txt", "TRx.txt"}
+                                               << QStringList{"TRX.txt", "TRx.txt", "trx.txt"};
+}
+
+void TestLocalFolder::listingOrder() {
+    QFETCH(QStringList, created);
+    QFETCH(QStringList, listed);
+    QTemporaryDir dir;
+    for (const QString& name : created)
+        WriteFileBytes(dir.filePath(name), "x");
+    QCOMPARE(ListResultsFiles(dir.path()), listed);
 }
 
 void TestLocalFolder::listingOfMissingFolderIsEmpty() {
