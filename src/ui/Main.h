@@ -77,6 +77,11 @@ public:
     /// Writes the settings; never refuses the close.
     void FormCloseQuery();
 
+    /// The Tab order of the shown page, one cycle: the page tabs, then the page's controls (on
+    /// the Tournament Results page the four buttons, the inner tabs and the inner page's
+    /// controls).
+    QList<QWidget*> TabCycle() const;
+
     /// Runs a handler under the general error display.
     void runGuarded(const std::function<void()>& handler);
 
@@ -245,6 +250,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    /// Tab and Shift+Tab walk TabCycle().
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildLayout();
@@ -253,7 +260,6 @@ private:
     QWidget* buildRemotePage();
     QWidget* buildDataPage();
     QWidget* buildReportPage();
-    void setTabOrders();
 
     QString m_databasePath;
     ::FeeDatabase m_feeDatabase;

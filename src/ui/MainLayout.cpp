@@ -8,6 +8,7 @@
 #include "sqlmemo.h"
 #include "statusline.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -76,8 +77,14 @@ QTableView* grid(const char* name, const QFont& titleFont) {
     return g;
 }
 
+/// A date picker that Tab leaves (the arrow keys move between its day, month and year).
+class DatePicker : public QDateEdit {
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 QDateEdit* blankDatePicker(const char* name) {
-    auto* d = named<QDateEdit>(name);
+    QDateEdit* d = named<DatePicker>(name);
     d->setCalendarPopup(true);
     d->setSpecialValueText(QStringLiteral(" "));
     d->setDate(d->minimumDate());
@@ -99,7 +106,6 @@ void TMainForm::buildLayout() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PageControl1);
-    setTabOrders();
 }
 
 QWidget* TMainForm::buildResultsPage() {
@@ -327,12 +333,45 @@ QWidget* TMainForm::buildReportPage() {
     return ReportPage;
 }
 
-void TMainForm::setTabOrders() {
-    const QList<QWidget*> chain = {
-        RefreshBtn,   LoadTRBtn,  SelectAllBtn, ImportBtn,  PageControl2, LocalFolder, TRLocalList,
-        TRRemoteList, ServerIP,   FilePort,     APIPath,    APIPW,        RememberPW,  DBOpenBtn,
-        DBCloseBtn,   EmptyDBBtn, MasterGrid,   DetailGrid, StartCB,      EndCB,       StartDate,
-        EndDate,      ReportList, ExportBtn,    SQLMemo,    LoadSQLBtn,   ReportGrid};
-    for (qsizetype i = 1; i < chain.size(); ++i)
-        setTabOrder(chain[i - 1], chain[i]);
+QList<QWidget*> TMainForm::TabCycle() const {
+    // The page tabs lead into the shown page; its last control leads back to them.
+    QList<QWidget*> cycle{PageControl1->tabBar()};
+    const QWidget* page = PageControl1->currentWidget();
+    if (page == TournamentResultsPage) {
+        cycle << RefreshBtn << LoadTRBtn << SelectAllBtn << ImportBtn << PageControl2->tabBar();
+        if (PageControl2->currentWidget() == LocalPage)
+            cycle << LocalFolder << TRLocalList;
+        else
+            cycle << TRRemoteList << ServerIP << FilePort << APIPath << APIPW << RememberPW;
+    } else if (page == DataPage) {
+        cycle << DBOpenBtn << DBCloseBtn << EmptyDBBtn << MasterGrid << DetailGrid;
+    } else if (page == ReportPage) {
+        cycle << StartCB << EndCB << StartDate << EndDate << ReportList << ExportBtn << SQLMemo
+              << LoadSQLBtn << ReportGrid;
+    }
+    return cycle;
+}
+
+bool TMainForm::focusNextPrevChild(bool next) {
+    // Qt's own chain cannot hold the design's order: a page control's tab strip is reached only
+    // through the page control, and the pages of a page control share one chain. So Tab and
+    // Shift+Tab walk the shown page's cycle here, skipping what is hidden or disabled.
+    const QList<QWidget*> cycle = TabCycle();
+    const QWidget* focus = QApplication::focusWidget();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < cycle.size() && at < 0; ++i)
+        if (focus && (cycle[i] == focus || cycle[i]->isAncestorOf(focus)))
+            at = i;
+    if (at < 0)
+        return QWidget::focusNextPrevChild(next);
+    const qsizetype n = cycle.size();
+    for (qsizetype step = 1; step < n; ++step) {
+        QWidget* candidate = cycle[(at + (next ? step : n - step)) % n];
+        if (candidate->isVisible() && candidate->isEnabled() &&
+            (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
 }

@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -18,6 +20,15 @@ QStringList columnsOf(FeeDatabase& db, const QString& table) {
     for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
         names << QString::fromUtf8(sqlite3_column_name(st.get(), i));
     return names;
+}
+
+/// The control that holds the keyboard focus: the named control that the focus widget is or
+/// belongs to (a tab strip to its page control, a picker's text to its picker).
+QString focusedControl() {
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+            return w->objectName();
+    return QStringLiteral("<none>");
 }
 } // namespace
 
@@ -302,6 +313,55 @@ private Q_SLOTS:
         QTest::keyClick(form->SQLMemo, Qt::Key_Enter);
         QTest::keyClicks(form->SQLMemo, QStringLiteral(" 1"));
         QCOMPARE(form->SQLMemo->toPlainText(), QStringLiteral("SELECT 1"));
+    }
+
+    // Tab walks each page as one cycle that starts at the page tabs; Shift+Tab walks it back.
+    void tabOrderIsOneCyclePerPage_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QStringList>("cycle");
+        const QStringList buttons{"PageControl1", "RefreshBtn", "LoadTRBtn",
+                                  "SelectAllBtn", "ImportBtn",  "PageControl2"};
+        QTest::newRow("local files")
+            << 0 << 0 << buttons + QStringList{"LocalFolder", "TRLocalList"};
+        QTest::newRow("remote files")
+            << 0 << 1 << buttons + QStringList{"TRRemoteList", "ServerIP", "FilePort",
+                                               "APIPath",      "APIPW",    "RememberPW"};
+        QTest::newRow("fee database")
+            << 1 << 0 << QStringList{"PageControl1", "DBOpenBtn",  "DBCloseBtn",
+                                     "EmptyDBBtn",   "MasterGrid", "DetailGrid"};
+        QTest::newRow("reports") << 2 << 0 << QStringList{"PageControl1", "StartCB",   "EndCB",
+                                                          "ReportList",   "ExportBtn", "SQLMemo",
+                                                          "LoadSQLBtn",   "ReportGrid"};
+        QTest::newRow("reports with dates")
+            << 2 << 1
+            << QStringList{"PageControl1", "StartCB",   "EndCB",   "StartDate",  "EndDate",
+                           "ReportList",   "ExportBtn", "SQLMemo", "LoadSQLBtn", "ReportGrid"};
+    }
+    void tabOrderIsOneCyclePerPage() {
+        QFETCH(int, page);
+        QFETCH(int, tab);
+        QFETCH(QStringList, cycle);
+        auto form = start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->PageControl1->setCurrentIndex(page);
+        if (page == 0)
+            form->PageControl2->setCurrentIndex(tab);
+        else if (tab == 1) // both date filters on
+            form->StartCB->click(), form->EndCB->click();
+        form->PageControl1->tabBar()->setFocus(Qt::MouseFocusReason);
+        const auto walk = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QStringList visited{focusedControl()};
+            for (qsizetype i = 0; i < cycle.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+                visited << focusedControl();
+            }
+            return visited;
+        };
+        QCOMPARE(walk(Qt::Key_Tab, Qt::NoModifier), cycle + QStringList{cycle.first()});
+        QStringList back = cycle;
+        std::reverse(back.begin() + 1, back.end());
+        QCOMPARE(walk(Qt::Key_Backtab, Qt::ShiftModifier), back + QStringList{cycle.first()});
     }
 
     void splitterKeepsBothSidesAtLeast100High() {
