@@ -7,6 +7,7 @@
 #include "reportrun.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
+#include "sqlmemo.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -101,14 +102,14 @@ void TMainForm::EndDateChange() {
 }
 
 void TMainForm::LoadSQLBtnClick() {
-    if (SQLMemo->toPlainText().isEmpty()) {
+    if (SqlMemoText(*SQLMemo).isEmpty()) {
         ReportClientDataSet->close();
         ReportStatus->setText(QString());
         return;
     }
     ReportClientDataSet->close();
     QCoreApplication::processEvents(); // the emptied grid is painted before the statement runs
-    ReportSQL = SQLMemo->toPlainText();
+    ReportSQL = SqlMemoText(*SQLMemo);
     RunReportQuery();
 }
 

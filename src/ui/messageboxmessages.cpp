@@ -24,6 +24,9 @@ bool MessageBoxMessages::show(MessageKind kind, const QString& text) {
     QMessageBox box(iconOf(kind), MessageCaption(kind), text,
                     confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     m_parent.data());
+    // Texts come from outside (server answers, file names, the engine's errors): markup in them
+    // is shown, never rendered.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(confirm ? QMessageBox::Cancel : QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;

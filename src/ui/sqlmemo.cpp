@@ -1,6 +1,7 @@
 #include "sqlmemo.h"
 
 #include <QKeyEvent>
+#include <QTextDocument>
 
 SqlMemo::SqlMemo(QWidget* parent) : QPlainTextEdit(parent) {}
 
@@ -10,4 +11,10 @@ void SqlMemo::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+QString SqlMemoText(const QPlainTextEdit& memo) {
+    QString text = memo.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
 }

@@ -12,3 +12,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+/// The text of an SQL box exactly as typed: the document's own characters, only its paragraph
+/// breaks given as line feeds. (toPlainText() also turns a no-break space into a blank and a line
+/// separator into a line feed, and a statement on a name that holds either would find nothing.)
+QString SqlMemoText(const QPlainTextEdit& memo);

@@ -2,6 +2,7 @@
 #include "exportsavedialog.h"
 #include "reportfixture.h"
 #include "resultset.h"
+#include "sqlmemo.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -97,7 +98,7 @@ private Q_SLOTS:
             QCOMPARE(picker->text(), QStringLiteral(" "));
         }
         QVERIFY(!form().StartCB->isChecked() && !form().EndCB->isChecked());
-        QCOMPARE(form().SQLMemo->toPlainText(), QString());
+        QCOMPARE(SqlMemoText(*form().SQLMemo), QString());
         QCOMPARE(form().ReportGrid->model()->columnCount(), 0);
         QCOMPARE(form().ReportStatus->text(), QString());
     }
@@ -148,7 +149,7 @@ private Q_SLOTS:
             form().StartDate->setDate(startDate);
         if (endDate.isValid())
             form().EndDate->setDate(endDate);
-        QCOMPARE(form().SQLMemo->toPlainText(), memo);
+        QCOMPARE(SqlMemoText(*form().SQLMemo), memo);
         QCOMPARE(form().StartDate->isEnabled(), start);
         QCOMPARE(form().EndDate->isEnabled(), end);
         if (start) {
@@ -161,9 +162,9 @@ private Q_SLOTS:
     void choosingWithTheKeyboardComposes() {
         form().ReportList->setFocus();
         QTest::keyClick(form().ReportList, Qt::Key_Down);
-        QCOMPARE(form().SQLMemo->toPlainText(), kFeesByPlayer + " GROUP BY Player");
+        QCOMPARE(SqlMemoText(*form().SQLMemo), kFeesByPlayer + " GROUP BY Player");
         QTest::keyClick(form().ReportList, Qt::Key_End);
-        QCOMPARE(form().SQLMemo->toPlainText(),
+        QCOMPARE(SqlMemoText(*form().SQLMemo),
                  QStringLiteral("SELECT * FROM Master INNER JOIN Detail USING (TNumber)"));
     }
 
@@ -174,7 +175,7 @@ private Q_SLOTS:
         form().StartCB->click();
         QVERIFY(!form().StartDate->isEnabled());
         QCOMPARE(form().StartDate->text(), QStringLiteral(" "));
-        QCOMPARE(form().SQLMemo->toPlainText(), QStringLiteral("SELECT * FROM Master"));
+        QCOMPARE(SqlMemoText(*form().SQLMemo), QStringLiteral("SELECT * FROM Master"));
         form().StartCB->click();
         QCOMPARE(form().StartDate->date(), QDate::currentDate());
     }
@@ -185,7 +186,7 @@ private Q_SLOTS:
         form().LoadSQLBtn->click();
         QCOMPARE(cell(0, 0), QStringLiteral("42"));
         form().EndCB->click();
-        QCOMPARE(form().SQLMemo->toPlainText(),
+        QCOMPARE(SqlMemoText(*form().SQLMemo),
                  QStringLiteral("SELECT * FROM Master WHERE (Date <= '%1')").arg(Today()));
         QCOMPARE(form().ReportGrid->model()->columnCount(), 0);
         QCOMPARE(form().ReportStatus->text(), QString());
@@ -281,8 +282,34 @@ private Q_SLOTS:
         QCOMPARE(m_messages.shown[0].second, QStringLiteral("near \"SELEC\": syntax error."));
         QCOMPARE(form().ReportGrid->model()->columnCount(), 0);
         QCOMPARE(form().ReportStatus->text(), QStringLiteral("Performing query ..."));
-        QCOMPARE(form().SQLMemo->toPlainText(), QStringLiteral("SELEC * FROM Master"));
+        QCOMPARE(SqlMemoText(*form().SQLMemo), QStringLiteral("SELEC * FROM Master"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // The statement is the text as typed or pasted; only its line breaks become line feeds.
+    void statementRunsAsTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("value");
+        const QString nbsp = QStringLiteral("SELECT 'Al\u00A0K' = 'Al' || char(160) || 'K' AS v");
+        QTest::newRow("no-break space") << nbsp << nbsp << "1";
+        const QString ls = QStringLiteral("SELECT unicode(substr('a\u2028b', 2, 1)) AS v");
+        QTest::newRow("line separator") << ls << ls << "8232";
+        QTest::newRow("pasted lines") << "SELECT 7\r\nAS v\rUNION SELECT 8\n"
+                                      << "SELECT 7\nAS v\nUNION SELECT 8\n"
+                                      << "7";
+    }
+    void statementRunsAsTyped() {
+        QFETCH(QString, typed);
+        QFETCH(QString, statement);
+        QFETCH(QString, value);
+        form().SQLMemo->clear();
+        form().SQLMemo->insertPlainText(typed);
+        form().LoadSQLBtn->click();
+        QCOMPARE(m_messages.texts(), QStringList());
+        QCOMPARE(form().ReportSQL, statement);
+        QCOMPARE(SqlMemoText(*form().SQLMemo), statement);
+        QCOMPARE(cell(0, 0), value);
     }
 
     void statementWithoutColumnsIsCarriedOutAndSaid() {
@@ -298,7 +325,7 @@ private Q_SLOTS:
 
     void editedStatementAndReloadAfterAnImport() {
         choose(1);
-        form().SQLMemo->setPlainText(form().SQLMemo->toPlainText() +
+        form().SQLMemo->setPlainText(SqlMemoText(*form().SQLMemo) +
                                      QStringLiteral(" ORDER BY Fees DESC"));
         form().LoadSQLBtn->click();
         QCOMPARE(cell(0, 0), QStringLiteral("Alice"));

@@ -1,14 +1,20 @@
 #include "Main.h"
 #include "error.h"
+#include "sqlmemo.h"
+#include "testservers.h"
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
+#include <httplib.h>
 #include <memory>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -30,6 +36,29 @@ QString focusedControl() {
             return w->objectName();
     return QStringLiteral("<none>");
 }
+
+/// Answers every message box the window shows with OK, noting what its text label holds and
+/// whether the label renders it as plain text.
+class BoxAnswerer : public QObject {
+public:
+    BoxAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            texts << label->text();
+            plain << (label->textFormat() == Qt::PlainText);
+            box->accept();
+        });
+        m_timer.start(5);
+    }
+    QStringList texts;
+    QList<bool> plain;
+
+private:
+    QTimer m_timer;
+};
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -172,6 +201,46 @@ private Q_SLOTS:
         QCOMPARE(stored("MainMax"), QStringLiteral("0"));
     }
 
+    // Texts from outside reach the operator as they are: markup in them is shown, not rendered.
+    void messageBoxesShowPlainText_data() {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("server error text") << "server";
+        QTest::newRow("file path") << "path";
+        QTest::newRow("engine error") << "sql";
+    }
+    void messageBoxesShowPlainText() {
+        QFETCH(QString, source);
+        const QByteArray markup = "<b>Wrong</b> <a href=\"http://example.org\">click here</a>";
+        InTestServer server([&](const httplib::Request&, httplib::Response& response) {
+            response.set_content(("Result=Error\r\nError=" + markup + "\r\n").toStdString(),
+                                 "text/plain");
+        });
+        auto form = start();
+        form->setMessages(nullptr); // the real message boxes
+        BoxAnswerer boxes;
+        QString expected;
+        if (source == QLatin1String("server")) {
+            form->PageControl2->setCurrentWidget(form->RemotePage);
+            form->FilePort->setText(QString::number(server.port()));
+            form->APIPW->setText(QStringLiteral("pw"));
+            form->RefreshBtn->click();
+            expected = QString::fromUtf8(markup);
+        } else if (source == QLatin1String("path")) {
+            form->LocalFolder->setText(m_dir->filePath(QStringLiteral("<b>results</b>")));
+            form->TRLocalList->addItem(QStringLiteral("TR<i>1</i>.txt"));
+            form->LoadTRBtn->click();
+            expected = QStringLiteral("Error loading ") + form->LocalFolder->text() +
+                       QStringLiteral("/TR<i>1</i>.txt");
+        } else {
+            form->PageControl1->setCurrentWidget(form->ReportPage);
+            form->SQLMemo->setPlainText(QStringLiteral("SELECT * FROM \"<b>x</b>\""));
+            form->LoadSQLBtn->click();
+            expected = QStringLiteral("no such table: <b>x</b>.");
+        }
+        QCOMPARE(boxes.texts, QStringList{expected});
+        QCOMPARE(boxes.plain, QList<bool>{true});
+    }
+
     void databaseThatCannotBeCreated() {
         const QString blocked = m_dir->filePath(QStringLiteral("no/such/folder/ZVFee2.db3"));
         TMainForm form(blocked, &m_messages);
@@ -312,7 +381,7 @@ private Q_SLOTS:
         QTest::keyClick(form->SQLMemo, Qt::Key_Return);
         QTest::keyClick(form->SQLMemo, Qt::Key_Enter);
         QTest::keyClicks(form->SQLMemo, QStringLiteral(" 1"));
-        QCOMPARE(form->SQLMemo->toPlainText(), QStringLiteral("SELECT 1"));
+        QCOMPARE(SqlMemoText(*form->SQLMemo), QStringLiteral("SELECT 1"));
     }
 
     // Tab walks each page as one cycle that starts at the page tabs; Shift+Tab walks it back.
