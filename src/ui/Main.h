@@ -171,7 +171,7 @@ public:
     void LoadTRBtnClick();
     void SelectAllBtnClick();
     void ImportBtnClick();
-    /// A double click views the file, as "View Selected File" does.
+    /// A double click anywhere in a list, empty space included, acts as "View Selected File".
     void TRLocalListDblClick();
     void TRRemoteListDblClick();
     /// Ctrl+A (character code 1) in a results list selects every item of that list and types

@@ -45,7 +45,7 @@ QFrame* panel(const char* name, bool lowered) {
 /// A results list: multiple selection with Shift and Ctrl ranges, fixed-pitch font, rows of one
 /// height.
 QListWidget* resultsList(const char* name) {
-    auto* list = named<QListWidget>(name);
+    auto* list = named<ResultsList>(name);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setFont(FixedPitchListFont());
     list->setUniformItemSizes(true);
@@ -74,6 +74,14 @@ QTableView* grid(const char* name, const QFont& titleFont) {
     rows->setDefaultSectionSize(QFontMetrics(g->font()).height() + 4);
     rows->setMinimumSectionSize(QFontMetrics(g->font()).height() + 2);
     rows->setVisible(true);
+    // A click on the row indicator makes its row current, in the column that is current (the
+    // view's own row selection does nothing where single cells are selected).
+    QObject::connect(rows, &QHeaderView::sectionPressed, g, [g](int row) {
+        if (!g->model())
+            return;
+        const QModelIndex current = g->currentIndex();
+        g->setCurrentIndex(g->model()->index(row, current.isValid() ? current.column() : 0));
+    });
     return g;
 }
 

@@ -4,6 +4,7 @@
 #include "Main.h"
 #include "ShBrowseU.h"
 #include "importrun.h"
+#include "listrows.h"
 #include "localfolder.h"
 
 #include <QKeyEvent>
@@ -48,8 +49,9 @@ void TMainForm::connectLocalTab() {
     connectHandler(LoadTRBtn, &QPushButton::clicked, [this] { LoadTRBtnClick(); });
     connectHandler(SelectAllBtn, &QPushButton::clicked, [this] { SelectAllBtnClick(); });
     connectHandler(ImportBtn, &QPushButton::clicked, [this] { ImportBtnClick(); });
-    connectHandler(TRLocalList, &QListWidget::itemDoubleClicked, [this] { TRLocalListDblClick(); });
-    connectHandler(TRRemoteList, &QListWidget::itemDoubleClicked,
+    connectHandler(qobject_cast<ResultsList*>(TRLocalList), &ResultsList::doubleClickedAnywhere,
+                   [this] { TRLocalListDblClick(); });
+    connectHandler(qobject_cast<ResultsList*>(TRRemoteList), &ResultsList::doubleClickedAnywhere,
                    [this] { TRRemoteListDblClick(); });
     TRLocalList->installEventFilter(
         new ListKeyFilter(TRLocalList, [this](QChar c) { return TRLocalListKeyPress(c); }));

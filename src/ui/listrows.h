@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QListWidget>
 #include <QStyledItemDelegate>
 
 /// The fixed-pitch font of the results lists and the viewer (9 pt).
@@ -13,4 +14,18 @@ class RowPaddingDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+/// A results list. It reports every double click in it, on an item or on the empty space below
+/// the items alike, after the list has moved its focus mark for the click.
+class ResultsList : public QListWidget {
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+
+Q_SIGNALS:
+    void doubleClickedAnywhere();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

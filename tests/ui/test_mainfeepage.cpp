@@ -232,6 +232,28 @@ private Q_SLOTS:
         QCOMPARE(detailStatus(), QStringLiteral("Detail record 1 of 2"));
     }
 
+    // A click on the row indicator makes that row current; the detail follows its master.
+    void rowIndicatorClickMovesTheCurrentRow_data() {
+        QTest::addColumn<bool>("master");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("statuses");
+        QTest::newRow("master") << true << 2 << "Master record 3 of 3, Detail record 1 of 1";
+        QTest::newRow("detail") << false << 1 << "Master record 1 of 3, Detail record 2 of 2";
+    }
+    void rowIndicatorClickMovesTheCurrentRow() {
+        QFETCH(bool, master);
+        QFETCH(int, row);
+        QFETCH(QString, statuses);
+        start();
+        QTest::mouseClick(m_form->DBOpenBtn, Qt::LeftButton);
+        QHeaderView* indicator =
+            (master ? m_form->MasterGrid : m_form->DetailGrid)->verticalHeader();
+        QTest::mouseClick(indicator->viewport(), Qt::LeftButton, {},
+                          QPoint(indicator->width() / 2, indicator->sectionViewportPosition(row) +
+                                                             indicator->sectionSize(row) / 2));
+        QCOMPARE(masterStatus() + QStringLiteral(", ") + detailStatus(), statuses);
+    }
+
     void openWhileOpenReloads() {
         start();
         QTest::mouseClick(m_form->DBOpenBtn, Qt::LeftButton);

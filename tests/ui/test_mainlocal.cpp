@@ -274,19 +274,46 @@ private Q_SLOTS:
         }
     }
 
-    void doubleClickViewsTheItem() {
-        resultsFolder(3);
+    // A double click anywhere in a list acts as "View Selected File": on an item it views that
+    // item, on the empty space the list's current item, and an empty list says so.
+    void doubleClickActsAsViewSelectedFile_data() {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("row"); // the item double-clicked, -1: the empty space below
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("item") << false << 3 << 2 << "viewed 2";
+        QTest::newRow("empty space") << false << 3 << -1 << "viewed 1";
+        QTest::newRow("empty local list")
+            << false << 0 << -1 << "No tournament result files selected in list";
+        QTest::newRow("empty remote list") << true << 0 << -1 << "No result file selected in list";
+    }
+    void doubleClickActsAsViewSelectedFile() {
+        QFETCH(bool, remote);
+        QFETCH(int, files);
+        QFETCH(int, row);
+        QFETCH(QString, outcome);
+        resultsFolder(files);
         auto form = start();
-        QStringList shown;
-        form->TRViewForm->setModalRunner(
-            [&](TTRViewForm& viewer) { shown << viewer.windowTitle(); });
-        list(*form, path(u"results"_s));
-        const QListWidgetItem* item = form->TRLocalList->item(2);
-        const QRect rect = form->TRLocalList->visualItemRect(item);
-        QTest::mouseClick(form->TRLocalList->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(form->TRLocalList->viewport(), Qt::LeftButton, {}, rect.center());
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].contains(item->text()), qPrintable(shown[0]));
+        QStringList outcomes;
+        form->TRViewForm->setModalRunner([&](TTRViewForm& viewer) {
+            const auto item = form->TRLocalList->findItems(viewer.windowTitle(), Qt::MatchExactly);
+            outcomes << u"viewed %1"_s.arg(item.isEmpty() ? -1 : form->TRLocalList->row(item[0]));
+        });
+        if (files > 0)
+            list(*form, path(u"results"_s));
+        form->PageControl2->setCurrentIndex(remote ? 1 : 0);
+        form->APIPW->setText(u"pw"_s);
+        QListWidget* listWidget = remote ? form->TRRemoteList : form->TRLocalList;
+        if (files > 1) // the focus mark on the second item
+            QTest::mouseClick(listWidget->viewport(), Qt::LeftButton, {},
+                              listWidget->visualItemRect(listWidget->item(1)).center());
+        const QPoint at = row >= 0 ? listWidget->visualItemRect(listWidget->item(row)).center()
+                                   : QPoint(20, listWidget->viewport()->height() - 5);
+        m_messages.clear();
+        QTest::mouseClick(listWidget->viewport(), Qt::LeftButton, {}, at); // its first click
+        QTest::mouseDClick(listWidget->viewport(), Qt::LeftButton, {}, at);
+        outcomes << m_messages.texts();
+        QCOMPARE(outcomes, QStringList{outcome});
     }
 
     // The real dialog: caption, the message above the tree, the start folder; cancel keeps Folder.
