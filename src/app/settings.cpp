@@ -25,8 +25,11 @@ constexpr SettingInfo kSettings[] = {
     {Setting::ViewWidth, u"ViewWidth", SettingKind::Integer, u"0"},
     {Setting::ViewHeight, u"ViewHeight", SettingKind::Integer, u"0"},
     {Setting::ViewMax, u"ViewMax", SettingKind::Boolean, u"0"},
+    {Setting::ChartWidth, u"ChartWidth", SettingKind::Integer, u"0"},
+    {Setting::ChartHeight, u"ChartHeight", SettingKind::Integer, u"0"},
+    {Setting::ChartMax, u"ChartMax", SettingKind::Boolean, u"0"},
 };
-static_assert(std::size(kSettings) == size_t(Setting::ViewMax) + 1);
+static_assert(std::size(kSettings) == size_t(Setting::ChartMax) + 1);
 
 constexpr auto kSection = u"ZVFee/";
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;

@@ -19,6 +19,9 @@ enum class Setting {
     ViewWidth,
     ViewHeight,
     ViewMax,
+    ChartWidth,
+    ChartHeight,
+    ChartMax,
 };
 
 /// How a value is held as a string: integers as decimal text, booleans as "0"/"1", text as is.

@@ -1,12 +1,24 @@
 #include "command.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 QList<CliCommand>& registry() {
     static QList<CliCommand> commands;
     return commands;
+}
+
+struct ApplicationEntry {
+    const char* commandName;
+    ApplicationFactory factory;
+};
+
+QList<ApplicationEntry>& applications() {
+    static QList<ApplicationEntry> entries;
+    return entries;
 }
 
 void print(std::FILE* stream, const QString& text) {
@@ -32,6 +44,20 @@ const CliCommand* FindCommand(const QString& name) {
         if (command.name == name)
             return &command;
     return nullptr;
+}
+
+RegisterApplication::RegisterApplication(const char* commandName, ApplicationFactory factory) {
+    applications().append({commandName, factory});
+}
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
+    if (argc > 1) {
+        for (const ApplicationEntry& entry : applications()) {
+            if (std::strcmp(argv[1], entry.commandName) == 0)
+                return entry.factory(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
 
 void PrintOut(const QString& text) {

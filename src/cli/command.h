@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+class QCoreApplication;
 
 /// Exit codes of zvfee.
 inline constexpr int kExitOk = 0;
@@ -30,6 +33,18 @@ const CliCommand* FindCommand(const QString& name);
 struct RegisterCommand {
     explicit RegisterCommand(CliCommand command);
 };
+
+/// Makes the application object of a command that needs more than QCoreApplication.
+using ApplicationFactory = std::unique_ptr<QCoreApplication> (*)(int& argc, char** argv);
+
+/// Every command runs under QCoreApplication, without a display, unless it registers a factory
+/// here (the chart command draws with the widget toolkit on the offscreen platform).
+struct RegisterApplication {
+    RegisterApplication(const char* commandName, ApplicationFactory factory);
+};
+
+/// The application object for the command named by argv[1].
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv);
 
 /// Text on standard output or standard error, as UTF-8, flushed.
 void PrintOut(const QString& text);

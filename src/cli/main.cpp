@@ -21,7 +21,7 @@ QString GeneralUsage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zvfee"));
     SetupFileNumberFormat();
 

@@ -34,6 +34,15 @@ constexpr ReportEntry kCatalogue[] = {
     {u"Master only", u"SELECT * FROM Master", true, u""},
     {u"Detail only", u"SELECT * FROM Detail ORDER BY TNumber, Player", false, u""},
     {u"Master/Detail join", u"SELECT * FROM Master INNER JOIN Detail USING (TNumber)", true, u""},
+    // Entries over time come last, so that the numbers above stay what scripts call them by.
+    {u"Fees by Date",
+     u"SELECT Date, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS Fees FROM Master INNER "
+     u"JOIN Detail USING (TNumber)",
+     true, u" GROUP BY Date"},
+    {u"Fees by Month",
+     u"SELECT substr(Date, 1, 7) AS Month, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS "
+     u"Fees FROM Master INNER JOIN Detail USING (TNumber)",
+     true, u" GROUP BY Month"},
 };
 constexpr int kEntryCount = int(std::size(kCatalogue));
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "ChartForm.h"
 #include "TRView.h"
 
 #include "messageboxmessages.h"
@@ -56,6 +57,8 @@ TMainForm::~TMainForm() = default;
 void TMainForm::setMessages(OperatorMessages* messages) {
     m_messages = messages ? messages : m_messageBoxes.get();
     TRViewForm->setMessages(m_messages);
+    if (ChartForm)
+        ChartForm->setMessages(m_messages);
 }
 
 StatusLine TMainForm::statusLine(QLabel* panel) const {
@@ -136,6 +139,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (ChartForm)
+        ChartForm->close(); // writes its size settings when it is open
     runGuarded([this] { FormCloseQuery(); });
     event->accept();
 }

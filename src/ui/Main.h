@@ -29,6 +29,7 @@ class FeeViews;
 class MessageBoxMessages;
 class ResultSet;
 class ResultSetModel;
+class TChartForm;
 class TTRViewForm;
 
 /// The main window: three pages of controls, the objects they share and one handler per control
@@ -158,6 +159,7 @@ public:
     QLabel* Label6 = nullptr;
     QComboBox* ReportList = nullptr;
     QPushButton* ExportBtn = nullptr;
+    QPushButton* ChartBtn = nullptr;
     QFrame* Panel2 = nullptr;
     QPlainTextEdit* SQLMemo = nullptr; ///< Enter inserts no line break
     QPushButton* LoadSQLBtn = nullptr;
@@ -238,6 +240,12 @@ public:
     void ShowReportStatus();
     void ReportClientDataSetAfterScroll();
     void ExportBtnClick();
+    /// The chart window, made at the first "Chart" and reused; null before.
+    TChartForm* ChartForm = nullptr;
+    /// Draws the report view in the chart window and brings it up, or says why it cannot.
+    void ChartBtnClick();
+    /// An open chart window follows the report view: called after every "Load".
+    void RedrawChart();
 
     // ---- Result file viewer (handlers in MainView.cpp) ---------------------------------------
     TTRViewForm* TRViewForm = nullptr; ///< created hidden with the window and reused

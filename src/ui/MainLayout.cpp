@@ -5,6 +5,7 @@
 
 #include "listrows.h"
 #include "pagecontrol.h"
+#include "reportcatalogue.h"
 #include "sqlmemo.h"
 #include "statusline.h"
 
@@ -289,15 +290,12 @@ QWidget* TMainForm::buildReportPage() {
     EndDate = blankDatePicker("EndDate");
     Label6 = named<QLabel>("Label6", QStringLiteral("Report"));
     ReportList = named<QComboBox>("ReportList");
-    ReportList->addItems({QStringLiteral("Clear"), QStringLiteral("Fees by Player"),
-                          QStringLiteral("Fees by Player & TName"), QStringLiteral("Fees by TName"),
-                          QStringLiteral("Fees by TName & Player"), QStringLiteral("Total Fees"),
-                          QStringLiteral("Master only"), QStringLiteral("Detail only"),
-                          QStringLiteral("Master/Detail join")});
+    ReportList->addItems(ReportCaptions());
     ReportList->setMaxVisibleItems(16);
     ReportList->setFixedWidth(147);
     ReportList->setCurrentIndex(0);
     ExportBtn = button("ExportBtn", QStringLiteral("Export"), {65, 23});
+    ChartBtn = button("ChartBtn", QStringLiteral("Chart"), {65, 23});
 
     auto* filters = new QGridLayout(ReportPanel);
     filters->setContentsMargins(7, 4, 7, 4);
@@ -311,7 +309,8 @@ QWidget* TMainForm::buildReportPage() {
     filters->addWidget(ReportList, 1, 2);
     filters->setColumnMinimumWidth(3, 40);
     filters->addWidget(ExportBtn, 1, 4);
-    filters->setColumnStretch(5, 1);
+    filters->addWidget(ChartBtn, 1, 5);
+    filters->setColumnStretch(6, 1);
 
     Panel2 = panel("Panel2", true);
     Panel2->setFixedHeight(48);
@@ -354,8 +353,8 @@ QList<QWidget*> TMainForm::TabCycle() const {
     } else if (page == DataPage) {
         cycle << DBOpenBtn << DBCloseBtn << EmptyDBBtn << MasterGrid << DetailGrid;
     } else if (page == ReportPage) {
-        cycle << StartCB << EndCB << StartDate << EndDate << ReportList << ExportBtn << SQLMemo
-              << LoadSQLBtn << ReportGrid;
+        cycle << StartCB << EndCB << StartDate << EndDate << ReportList << ExportBtn << ChartBtn
+              << SQLMemo << LoadSQLBtn << ReportGrid;
     }
     return cycle;
 }

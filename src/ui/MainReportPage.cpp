@@ -2,6 +2,8 @@
 
 #include "Main.h"
 
+#include "ChartForm.h"
+#include "chartmodel.h"
 #include "exportsavedialog.h"
 #include "reportcatalogue.h"
 #include "reportrun.h"
@@ -12,6 +14,7 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScopeGuard>
 
 namespace {
 constexpr int kFloatColumnWidth = 120;
@@ -36,6 +39,20 @@ std::optional<QDate> FilterDate(const QCheckBox* box, const QDateEdit* picker) {
         return std::nullopt;
     return picker->date();
 }
+
+/// Draws the report view in the chart window, or shows there why it cannot be drawn.
+void DrawReportChart(TMainForm& form) {
+    const QString problem = ChartProblem(*form.ReportClientDataSet);
+    if (!problem.isEmpty()) {
+        form.ChartForm->ShowProblem(problem);
+        return;
+    }
+    // The controls are as they were at the Load: every change of them closes the view.
+    const QString title =
+        ChartTitle(form.ReportSQL, form.ReportList->currentIndex(),
+                   FilterDate(form.StartCB, form.StartDate), FilterDate(form.EndCB, form.EndDate));
+    form.ChartForm->ShowChart(BuildChartData(*form.ReportClientDataSet, title, QLocale()));
+}
 } // namespace
 
 void TMainForm::connectReportPage() {
@@ -51,6 +68,7 @@ void TMainForm::connectReportPage() {
     connectHandler(EndDate, &QDateEdit::dateChanged, &TMainForm::EndDateChange);
     connectHandler(LoadSQLBtn, &QPushButton::clicked, &TMainForm::LoadSQLBtnClick);
     connectHandler(ExportBtn, &QPushButton::clicked, &TMainForm::ExportBtnClick);
+    connectHandler(ChartBtn, &QPushButton::clicked, &TMainForm::ChartBtnClick);
     connectHandler(ReportClientDataSet, &ResultSet::currentRowChanged,
                    &TMainForm::ReportClientDataSetAfterScroll);
 
@@ -102,6 +120,8 @@ void TMainForm::EndDateChange() {
 }
 
 void TMainForm::LoadSQLBtnClick() {
+    // Also after a Load that ran nothing or failed: the chart then says the table is empty.
+    const auto followedByChart = qScopeGuard([this] { RedrawChart(); });
     if (SqlMemoText(*SQLMemo).isEmpty()) {
         ReportClientDataSet->close();
         ReportStatus->setText(QString());
@@ -148,4 +168,24 @@ void TMainForm::ExportBtnClick() {
     // The export reads the rows by number, so neither the grid nor the status line follows it;
     // the move back to the first row at its end shows in both.
     ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale());
+}
+
+void TMainForm::ChartBtnClick() {
+    const QString problem = ChartProblem(*ReportClientDataSet);
+    if (!problem.isEmpty()) {
+        messages().error(problem);
+        return;
+    }
+    if (!ChartForm) {
+        ChartForm = new TChartForm(this);
+        ChartForm->setMessages(m_messages);
+        runGuarded([this] { ChartForm->FormCreate(); });
+    }
+    DrawReportChart(*this);
+    ChartForm->ShowOnTop();
+}
+
+void TMainForm::RedrawChart() {
+    if (ChartForm && ChartForm->isVisible())
+        DrawReportChart(*this);
 }

@@ -104,8 +104,8 @@ private Q_SLOTS:
         QTest::newRow("both") << QStringList{"--report", "1", "--sql", "SELECT 1"}
                               << "give either --report or --sql";
         QTest::newRow("unknown report")
-            << QStringList{"--report", "Fees by Date"} << "no report \"Fees by Date\"";
-        QTest::newRow("index past the list") << QStringList{"--report", "9"} << "no report \"9\"";
+            << QStringList{"--report", "Fees by Week"} << "no report \"Fees by Week\"";
+        QTest::newRow("index past the list") << QStringList{"--report", "11"} << "no report \"11\"";
         QTest::newRow("date without leading zeros")
             << QStringList{"--report", "1", "--start", "2024-3-1"} << "yyyy-MM-dd";
         QTest::newRow("no such day")

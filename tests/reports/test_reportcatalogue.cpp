@@ -28,6 +28,12 @@ const Entry kEntries[] = {
     {"SELECT * FROM Master", true, ""},
     {"SELECT * FROM Detail ORDER BY TNumber, Player", false, ""},
     {"SELECT * FROM Master INNER JOIN Detail USING (TNumber)", true, ""},
+    {"SELECT Date, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS Fees FROM Master INNER "
+     "JOIN Detail USING (TNumber)",
+     true, " GROUP BY Date"},
+    {"SELECT substr(Date, 1, 7) AS Month, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS "
+     "Fees FROM Master INNER JOIN Detail USING (TNumber)",
+     true, " GROUP BY Month"},
 };
 
 struct Range {
@@ -54,7 +60,7 @@ private Q_SLOTS:
         QCOMPARE(ReportCaptions(),
                  QStringList({"Clear", "Fees by Player", "Fees by Player & TName", "Fees by TName",
                               "Fees by TName & Player", "Total Fees", "Master only", "Detail only",
-                              "Master/Detail join"}));
+                              "Master/Detail join", "Fees by Date", "Fees by Month"}));
     }
 
     void composesEveryEntryWithEveryRange_data() {
@@ -73,7 +79,7 @@ private Q_SLOTS:
         }
         // No entry selected in the list, or an index past its end.
         QTest::newRow("no selection") << -1 << OptDate(QDate(2024, 3, 1)) << OptDate() << QString();
-        QTest::newRow("past the end") << 9 << OptDate() << OptDate() << QString();
+        QTest::newRow("past the end") << 11 << OptDate() << OptDate() << QString();
     }
     void composesEveryEntryWithEveryRange() {
         QFETCH(int, index);
@@ -104,6 +110,11 @@ private Q_SLOTS:
             << "SELECT * FROM Detail ORDER BY TNumber, Player";
         QTest::newRow("clear with dates")
             << 0 << OptDate(QDate(2024, 3, 1)) << OptDate(QDate(2024, 4, 1)) << QString();
+        QTest::newRow("by Month over March")
+            << 10 << OptDate(QDate(2024, 3, 1)) << OptDate(QDate(2024, 3, 31))
+            << "SELECT substr(Date, 1, 7) AS Month, COUNT(DISTINCT TNumber) as Tournaments, "
+               "SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) WHERE (Date >= "
+               "'2024-03-01') AND (Date <= '2024-03-31') GROUP BY Month";
         QTest::newRow("early year keeps four digits")
             << 5 << OptDate(QDate(999, 1, 2)) << OptDate()
             << "SELECT SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) WHERE "
@@ -124,9 +135,11 @@ private Q_SLOTS:
         QTest::newRow("caption, other case") << "total fees" << 5;
         QTest::newRow("index") << "7" << 7;
         QTest::newRow("clear by index") << "0" << 0;
-        QTest::newRow("index past end") << "9" << -1;
+        QTest::newRow("last entry by index") << "10" << 10;
+        QTest::newRow("index past end") << "11" << -1;
         QTest::newRow("negative index") << "-1" << -1;
-        QTest::newRow("unknown caption") << "Fees by Date" << -1;
+        QTest::newRow("caption of a new entry") << "fees by date" << 9;
+        QTest::newRow("unknown caption") << "Fees by Week" << -1;
         QTest::newRow("empty") << "" << -1;
     }
     void findsReportsByCaptionOrIndex() {

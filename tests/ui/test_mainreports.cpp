@@ -165,7 +165,9 @@ private Q_SLOTS:
         QCOMPARE(SqlMemoText(*form().SQLMemo), kFeesByPlayer + " GROUP BY Player");
         QTest::keyClick(form().ReportList, Qt::Key_End);
         QCOMPARE(SqlMemoText(*form().SQLMemo),
-                 QStringLiteral("SELECT * FROM Master INNER JOIN Detail USING (TNumber)"));
+                 QStringLiteral("SELECT substr(Date, 1, 7) AS Month, COUNT(DISTINCT TNumber) as "
+                                "Tournaments, SUM(Fees) AS Fees FROM Master INNER JOIN Detail "
+                                "USING (TNumber) GROUP BY Month"));
     }
 
     void untickingBlanksThePickerAndTickingStartsOnToday() {

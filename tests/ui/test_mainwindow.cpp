@@ -127,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(form->PageControl2->currentWidget(), form->LocalPage);
         QVERIFY(!form->StartDate->isEnabled() && !form->EndDate->isEnabled());
         QCOMPARE(form->StartDate->text().trimmed(), QString());
-        QCOMPARE(form->ReportList->count(), 9);
+        QCOMPARE(form->ReportList->count(), 11);
         QCOMPARE(form->ReportList->currentText(), QStringLiteral("Clear"));
         QCOMPARE(form->APIPW->echoMode(), QLineEdit::Password);
         QVERIFY(form->LocalFolder->isReadOnly());

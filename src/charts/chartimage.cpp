@@ -1,0 +1,199 @@
+#include "chartimage.h"
+
+#include "csvexport.h"
+#include "error.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QBuffer>
+#include <QChart>
+#include <QCoreApplication>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QHorizontalBarSeries>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace {
+
+/// Date labels beyond this many bars stand upright, so that each keeps its full text.
+constexpr int kLevelDateLabels = 12;
+
+/// The value axis from 0 (or the lowest value below it) to the highest value, in round steps.
+QValueAxis* ValueAxis(const ChartData& data) {
+    double low = 0, high = 0;
+    for (const ChartPoint& point : data.points) {
+        low = std::min(low, point.value);
+        high = std::max(high, point.value);
+    }
+    if (low == high)
+        high = low + 1;
+    auto* axis = new QValueAxis;
+    axis->setTitleText(data.valueTitle);
+    axis->setRange(low, high);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(data.wholeValues && axis->max() - axis->min() >= axis->tickCount()
+                             ? QStringLiteral("%.0f")
+                             : QStringLiteral("%.2f"));
+    return axis;
+}
+
+/// A category axis accepts each text once and no null text: an empty label shows as a blank.
+QString CategoryOf(const QString& label) {
+    return label.isEmpty() ? QStringLiteral(" ") : label;
+}
+
+void AddTimeBars(QChart& chart, const ChartData& data) {
+    auto* set = new QBarSet(data.valueTitle);
+    QStringList categories;
+    for (const ChartPoint& point : data.points) {
+        *set << point.value;
+        categories << point.label;
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    chart.addSeries(series);
+    auto* labels = new QBarCategoryAxis;
+    labels->setTitleText(data.labelTitle);
+    labels->append(categories);
+    labels->setTruncateLabels(false); // a label that fits no row is hidden, not cut to "..."
+    if (categories.size() > kLevelDateLabels)
+        labels->setLabelsAngle(-90);
+    chart.addAxis(labels, Qt::AlignBottom);
+    series->attachAxis(labels);
+    QValueAxis* values = ValueAxis(data);
+    chart.addAxis(values, Qt::AlignLeft);
+    series->attachAxis(values);
+}
+
+void AddTimeLine(QChart& chart, const ChartData& data) {
+    auto* series = new QLineSeries;
+    series->setName(data.valueTitle);
+    for (const ChartPoint& point : data.points)
+        series->append(double(point.date.startOfDay().toMSecsSinceEpoch()), point.value);
+    chart.addSeries(series);
+    auto* time = new QDateTimeAxis;
+    time->setTitleText(data.labelTitle);
+    time->setFormat(data.months ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd"));
+    time->setTickCount(9);
+    time->setRange(data.points.constFirst().date.startOfDay(),
+                   data.points.constLast().date.startOfDay());
+    chart.addAxis(time, Qt::AlignBottom);
+    series->attachAxis(time);
+    QValueAxis* values = ValueAxis(data);
+    chart.addAxis(values, Qt::AlignLeft);
+    series->attachAxis(values);
+}
+
+void AddRankingBars(QChart& chart, const ChartData& data) {
+    // Horizontal categories run from the bottom up: the largest value goes in last, on top.
+    auto* set = new QBarSet(data.valueTitle);
+    QStringList categories;
+    for (auto point = data.points.crbegin(); point != data.points.crend(); ++point) {
+        *set << point->value;
+        categories << CategoryOf(point->label);
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(set);
+    chart.addSeries(series);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(15);
+    series->setLabelsVisible(true);
+    auto* labels = new QBarCategoryAxis;
+    labels->setTitleText(data.labelTitle);
+    labels->append(categories);
+    labels->setTruncateLabels(false); // a label that fits no row is hidden, not cut to "..."
+    chart.addAxis(labels, Qt::AlignLeft);
+    series->attachAxis(labels);
+    QValueAxis* values = ValueAxis(data);
+    chart.addAxis(values, Qt::AlignBottom);
+    series->attachAxis(values);
+    // The theme writes bar labels in white, for labels inside the bars; these stand beside them.
+    set->setLabelColor(labels->labelsColor());
+}
+
+} // namespace
+
+std::optional<ChartImageFormat> ChartImageFormatFor(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(u"png", Qt::CaseInsensitive) == 0)
+        return ChartImageFormat::Png;
+    if (suffix.compare(u"svg", Qt::CaseInsensitive) == 0)
+        return ChartImageFormat::Svg;
+    return std::nullopt;
+}
+
+QChart* CreateChart(const ChartData& data, const QLocale& locale) {
+    auto* chart = new QChart;
+    QLocale numbers = locale;
+    numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
+    chart->setLocale(numbers);
+    chart->setLocalizeNumbers(true);
+    chart->setTitle(data.title);
+    QFont titleFont = chart->titleFont();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->legend()->hide();
+    if (data.points.isEmpty())
+        return chart;
+    switch (data.shape) {
+    case ChartShape::TimeBars:
+        AddTimeBars(*chart, data);
+        break;
+    case ChartShape::TimeLine:
+        AddTimeLine(*chart, data);
+        break;
+    case ChartShape::RankingBars:
+        AddRankingBars(*chart, data);
+        break;
+    }
+    return chart;
+}
+
+QByteArray RenderChartImage(const ChartData& data, const QLocale& locale, QSize size,
+                            ChartImageFormat format) {
+    QGraphicsScene scene;
+    QChart* chart = CreateChart(data, locale);
+    scene.addItem(chart); // the scene owns it from here
+    chart->resize(size);
+    // The chart lays out its axes and series on the layout request this posts.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+    const QRect area(QPoint(0, 0), size);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == ChartImageFormat::Svg) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setResolution(96); // so that a browser shows it at its size in pixels
+        svg.setViewBox(area);
+        svg.setTitle(data.title);
+        QPainter painter(&svg);
+        scene.render(&painter, QRectF(area), QRectF(area));
+    } else {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            scene.render(&painter, QRectF(area), QRectF(area));
+        }
+        image.save(&buffer, "PNG");
+    }
+    return bytes;
+}
+
+void SaveChartImage(const QString& path, const ChartData& data, const QLocale& locale, QSize size) {
+    const std::optional<ChartImageFormat> format = ChartImageFormatFor(path);
+    if (!format)
+        throw ZvError(QString::fromUtf16(kChartImageNameText));
+    WriteCsvFile(path, RenderChartImage(data, locale, size, *format));
+}

@@ -1,0 +1,167 @@
+#include "feedatabase.h"
+#include "reportfixture.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <QtEndian>
+
+namespace {
+const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
+
+struct Run {
+    int exitCode = -1;
+    QString err;
+};
+
+/// Runs zvfee as a cron job would: no display, and a platform that would need one.
+Run RunZvfee(const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(kZvfee, args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/// "png 640x480" from a PNG file's header, "svg 0 0 1200 700: TITLE" from an SVG's root element
+/// (its view box) and title, or what went wrong.
+QString ImageSummary(const QByteArray& bytes) {
+    if (bytes.startsWith("\x89PNG\r\n\x1a\n") && bytes.mid(12, 4) == "IHDR") {
+        return QStringLiteral("png %1x%2")
+            .arg(qFromBigEndian<quint32>(bytes.constData() + 16))
+            .arg(qFromBigEndian<quint32>(bytes.constData() + 20));
+    }
+    QXmlStreamReader xml(bytes);
+    if (!xml.readNextStartElement() || xml.name() != u"svg")
+        return QStringLiteral("neither PNG nor SVG");
+    const QString viewBox = xml.attributes().value(QStringLiteral("viewBox")).toString();
+    QString title;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"title")
+            title = xml.readElementText();
+        else
+            xml.skipCurrentElement();
+    }
+    if (xml.hasError())
+        return QStringLiteral("broken SVG: ") + xml.errorString();
+    return QStringLiteral("svg %1: %2").arg(viewBox, title);
+}
+} // namespace
+
+class TestZvfeeChart : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_db;
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_db = m_dir.filePath(QStringLiteral("fees.db3"));
+        FeeDatabase db;
+        CreateReportFixture(db, m_db);
+    }
+
+    void writesTheImageItsNameAsksFor_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("image");
+        QTest::newRow("png, default size") << QStringList{"--report", "Fees by Date"} << "date.png"
+                                           << "png 1200x700";
+        QTest::newRow("png, size given")
+            << QStringList{"--report=10", "--width", "640", "--height=480"} << "month.png"
+            << "png 640x480";
+        QTest::newRow("svg of a ranking")
+            << QStringList{"--report", "fees by player", "--start", "2024-03-02"} << "players.svg"
+            << "svg 0 0 1200 700: Fees by Player";
+        QTest::newRow("svg by an upper-case extension, typed SQL")
+            << QStringList{"--sql", "SELECT Player, Fees FROM Detail", "--width", "800"}
+            << "query.SVG"
+            << "svg 0 0 800 700: SQL query";
+    }
+    void writesTheImageItsNameAsksFor() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        QFETCH(QString, image);
+        const QString path = m_dir.filePath(file);
+        WriteFileBytes(path, QByteArray(200000, 'o')); // replaced whole
+        const Run run = RunZvfee(QStringList{"chart", "--db", m_db, "--output", path} + args);
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.exitCode, 0);
+        const QByteArray bytes = ReadAll(path);
+        QVERIFY(!bytes.contains(QByteArray(100, 'o')));
+        QCOMPARE(ImageSummary(bytes), image);
+    }
+
+    // Exit statuses and messages as "zvfee report" gives them; no file is made on any of them.
+    void failsAsTheReportCommandDoes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString png = m_dir.filePath(QStringLiteral("never.png"));
+        QTest::newRow("no output") << QStringList{"--report", "1"} << 2 << "give --output";
+        QTest::newRow("neither png nor svg")
+            << QStringList{"--report", "1", "--output", m_dir.filePath("x.jpg")} << 2
+            << "must end in .png or .svg";
+        QTest::newRow("width too small")
+            << QStringList{"--report", "1", "--output", png, "--width", "50"} << 2
+            << "from 100 to 10000";
+        QTest::newRow("height not a number")
+            << QStringList{"--report", "1", "--output", png, "--height", "7OO"} << 2
+            << "from 100 to 10000";
+        QTest::newRow("both report and sql")
+            << QStringList{"--report", "1", "--sql", "SELECT 1", "--output", png} << 2
+            << "give either --report or --sql";
+        QTest::newRow("unknown report")
+            << QStringList{"--report", "11", "--output", png} << 2 << "no report \"11\"";
+        QTest::newRow("bad date") << QStringList{"--report",   "9",        "--end",
+                                                 "2024-02-30", "--output", png}
+                                  << 2 << "yyyy-MM-dd";
+        QTest::newRow("syntax error")
+            << QStringList{"--sql", "SELEC 1", "--output", png} << 1 << "syntax error";
+        QTest::newRow("Clear composes nothing")
+            << QStringList{"--report", "Clear", "--output", png} << 1 << "Report table is empty\n";
+        QTest::newRow("no rows in the range")
+            << QStringList{"--report", "Fees by Date", "--start", "2030-01-01", "--output", png}
+            << 1 << "Report table is empty\n";
+        QTest::newRow("no number column")
+            << QStringList{"--sql", "SELECT TName, Date FROM Master", "--output", png} << 1
+            << "The report has no number column to chart\n";
+        QTest::newRow("folder gone")
+            << QStringList{"--report", "1", "--output", m_dir.filePath("gone/x.png")} << 1
+            << QStringLiteral("Cannot create file \"%1\". ").arg(m_dir.filePath("gone/x.png"));
+    }
+    void failsAsTheReportCommandDoes() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const Run run = RunZvfee(QStringList{"chart", "--db", m_db} + args);
+        QCOMPARE(run.exitCode, status);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.png"))));
+    }
+
+    void otherCommandsNeedNoGraphics() {
+        // The report command starts no graphical platform: "xcb" without a display would fail.
+        const Run run = RunZvfee({"report", "--db", m_db, "--report", "Fees by Month", "--output",
+                                  m_dir.filePath(QStringLiteral("m.csv"))});
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ReadAll(m_dir.filePath(QStringLiteral("m.csv"))),
+                 QByteArray("\"Month\",\"Tournaments\",\"Fees\"\r\n\"2024-03\",3,23.75005\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZvfeeChart)
+#include "test_zvfee_chart.moc"

@@ -1,0 +1,174 @@
+#include "chartmodel.h"
+#include "feedatabase.h"
+#include "reportcatalogue.h"
+#include "resultset.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+/// The rows "label, value" as a statement of two columns, Label and Fees.
+QString Rows(const QString& values) {
+    return QStringLiteral("SELECT column1 AS Label, column2 AS Fees FROM (VALUES %1)").arg(values);
+}
+
+/// Players p01 ... pNN paying 1 ... NN.
+QString Players(int count) {
+    QStringList rows;
+    for (int i = 1; i <= count; ++i)
+        rows << QStringLiteral("('p%1', %2)").arg(i, 2, 10, QLatin1Char('0')).arg(i);
+    return Rows(rows.join(u','));
+}
+
+/// "TimeBars Label/Fees: a=1|b=2"; more than eight points show as the first two, the last two
+/// and the count.
+QString Describe(const ChartData& chart) {
+    static const char* const shapes[] = {"TimeBars", "TimeLine", "RankingBars"};
+    QStringList points;
+    for (const ChartPoint& p : chart.points)
+        points << p.label + u'=' + QString::number(p.value);
+    if (points.size() > 8) {
+        points = points.mid(0, 2) + QStringList{QStringLiteral("...")} +
+                 points.mid(points.size() - 2) +
+                 QStringList{QStringLiteral("(%1)").arg(chart.points.size())};
+    }
+    return QStringLiteral("%1%2 %3/%4: %5")
+        .arg(QLatin1String(shapes[int(chart.shape)]), chart.months ? " months" : "",
+             chart.labelTitle, chart.valueTitle, points.join(u'|'));
+}
+} // namespace
+
+class TestChartModel : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    FeeDatabase m_db;
+
+    void open(ResultSet& view, const QString& sql) { view.open(m_db, sql); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        OpenOrCreateFeeDatabase(m_db, m_dir.filePath(QStringLiteral("fees.db3")));
+    }
+
+    void buildsTheChartOfAView_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("chart");
+        // Time series: every day or month from the first to the last, in date order.
+        QTest::newRow("days over a leap day and a month end")
+            << Rows("('2024-03-01', 2.0), ('2024-02-27', 1.5)")
+            << "TimeBars Label/Fees: 2024-02-27=1.5|2024-02-28=0|2024-02-29=0|2024-03-01=2";
+        QTest::newRow("no leap day in 2023")
+            << Rows("('2023-02-27', 1), ('2023-03-01', 2)")
+            << "TimeBars Label/Fees: 2023-02-27=1|2023-02-28=0|2023-03-01=2";
+        QTest::newRow("months over a year end")
+            << Rows("('2024-02', 7), ('2023-11', 5)")
+            << "TimeBars months Label/Fees: 2023-11=5|2023-12=0|2024-01=0|2024-02=7";
+        QTest::newRow("one day twice is added up") << Rows("('2024-05-03', 1.5), ('2024-05-03', 2)")
+                                                   << "TimeBars Label/Fees: 2024-05-03=3.5";
+        QTest::newRow("60 days are bars")
+            << Rows("('2024-01-01', 1), ('2024-02-29', 4)")
+            << "TimeBars Label/Fees: 2024-01-01=1|2024-01-02=0|...|2024-02-28=0|2024-02-29=4|(60)";
+        QTest::newRow("61 days are a line")
+            << Rows("('2024-01-01', 1), ('2024-03-01', 4)")
+            << "TimeLine Label/Fees: 2024-01-01=1|2024-01-02=0|...|2024-02-29=0|2024-03-01=4|(61)";
+        // Anything else is a ranking, largest first.
+        QTest::newRow("days mixed with a month")
+            << Rows("('2024-05', 1), ('2024-05-03', 2)")
+            << "RankingBars Label/Fees: 2024-05-03=2|2024-05=1";
+        QTest::newRow("no such day, no leading zero")
+            << Rows("('2023-02-29', 1), ('2024-5-03', 2)")
+            << "RankingBars Label/Fees: 2024-5-03=2|2023-02-29=1";
+        QTest::newRow("a NULL label among days")
+            << Rows("('2024-05-03', 1), (NULL, 2)") << "RankingBars Label/Fees: =2|2024-05-03=1";
+        QTest::newRow("equal labels added up, ties in row order")
+            << Rows("('b', 1), ('a', 2), ('b', 1), ('c', 0)")
+            << "RankingBars Label/Fees: b=2|a=2|c=0";
+        QTest::newRow("25 rows: no others")
+            << Players(25) << "RankingBars Label/Fees: p25=25|p24=24|...|p02=2|p01=1|(25)";
+        QTest::newRow("26 rows: one other")
+            << Players(26) << "RankingBars Label/Fees: p26=26|p25=25|...|p02=2|1 other=1|(26)";
+        QTest::newRow("30 rows: five others summed")
+            << Players(30) << "RankingBars Label/Fees: p30=30|p29=29|...|p06=6|5 others=15|(26)";
+        QTest::newRow("negative and NULL values") << Rows("('a', 1.5), ('b', -2), ('c', NULL)")
+                                                  << "RankingBars Label/Fees: a=1.5|c=0|b=-2";
+        // The value is the last number column, the label the first column as the grid shows it.
+        QTest::newRow("last number column")
+            << "SELECT 'x' AS Name, 5 AS Count, 'y' AS Note, 2.5 AS Sum, 'z' AS Tail"
+            << "RankingBars Name/Sum: x=2.5";
+        QTest::newRow("number labels as in the grid")
+            << "SELECT 1.5 AS Price, 7 AS Sold UNION ALL SELECT 2, 3"
+            << "RankingBars Price/Sold: 1.50=7|2.00=3";
+        QTest::newRow("one column is label and value") << "SELECT 12.5 AS Fees"
+                                                       << "RankingBars Fees/Fees: 12.50=12.5";
+        QTest::newRow("fees by date of the catalogue")
+            << "SELECT column1 AS Date, column2 AS Tournaments, column3 AS Fees FROM (VALUES "
+               "('2024-05-03', 2, 16.0), ('2024-05-05', 1, 108.0))"
+            << "TimeBars Date/Fees: 2024-05-03=16|2024-05-04=0|2024-05-05=108";
+    }
+    void buildsTheChartOfAView() {
+        QFETCH(QString, sql);
+        QFETCH(QString, chart);
+        ResultSet view;
+        open(view, sql);
+        QCOMPARE(ChartProblem(view), QString());
+        const ChartData data = BuildChartData(view, QStringLiteral("Title"), QLocale::c());
+        QCOMPARE(data.title, QStringLiteral("Title"));
+        QCOMPARE(Describe(data), chart);
+        if (data.shape != ChartShape::RankingBars) {
+            for (const ChartPoint& point : data.points)
+                QCOMPARE(point.label, point.date.toString(data.months ? "yyyy-MM" : "yyyy-MM-dd"));
+        }
+    }
+
+    void saysWhyAViewCannotBeCharted_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("problem");
+        const QString empty = QStringLiteral("Report table is empty");
+        const QString noNumber = QStringLiteral("The report has no number column to chart");
+        QTest::newRow("closed view") << QString() << empty;
+        QTest::newRow("columns without rows")
+            << "SELECT TName, SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) "
+               "GROUP BY TName"
+            << empty;
+        QTest::newRow("text only") << "SELECT 'a' AS Name, '1' AS Count" << noNumber;
+        QTest::newRow("total of an empty range: a NULL sum")
+            << "SELECT SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber)" << noNumber;
+    }
+    void saysWhyAViewCannotBeCharted() {
+        QFETCH(QString, sql);
+        QFETCH(QString, problem);
+        ResultSet view;
+        if (!sql.isEmpty())
+            open(view, sql);
+        QCOMPARE(ChartProblem(view), problem);
+    }
+
+    void titlesTheCatalogueEntryOrTheQuery_data() {
+        using OptDate = std::optional<QDate>;
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("withStart");
+        QTest::addColumn<QString>("title");
+        const OptDate start = QDate(2024, 5, 4);
+        const QString byMonth = ComposeReportSQL(10, std::nullopt, std::nullopt);
+        const QString byDateFrom = ComposeReportSQL(9, start, std::nullopt);
+        QTest::newRow("entry as composed") << byMonth << 10 << false << "Fees by Month";
+        QTest::newRow("entry with its dates") << byDateFrom << 9 << true << "Fees by Date";
+        QTest::newRow("edited statement")
+            << byMonth + " ORDER BY Fees" << 10 << false << "SQL query";
+        QTest::newRow("typed over Clear") << "SELECT 1" << 0 << false << "SQL query";
+        QTest::newRow("another entry's statement") << byMonth << 9 << false << "SQL query";
+    }
+    void titlesTheCatalogueEntryOrTheQuery() {
+        QFETCH(QString, statement);
+        QFETCH(int, index);
+        QFETCH(bool, withStart);
+        QFETCH(QString, title);
+        const std::optional<QDate> start =
+            withStart ? std::optional<QDate>(QDate(2024, 5, 4)) : std::nullopt;
+        QCOMPARE(ChartTitle(statement, index, start, std::nullopt), title);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChartModel)
+#include "test_chartmodel.moc"

@@ -1,0 +1,207 @@
+#include "ChartForm.h"
+#include "Main.h"
+#include "imagesavedialog.h"
+#include "reportfixture.h"
+#include "testsupport.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QFile>
+#include <QFileDialog>
+#include <QMetaEnum>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+class AnsweringChooser : public ImageFileChooser {
+public:
+    QString chooseImageFile() override { return answer; }
+    QString answer;
+};
+
+QByteArray Head(const QString& path, int size) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(size) : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestChartWindow : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingMessages m_messages;
+    std::unique_ptr<TMainForm> m_form;
+
+    TMainForm& form() { return *m_form; }
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("Kestrelle/ZVFeeStats.ini")); }
+    void start() {
+        m_form =
+            std::make_unique<TMainForm>(m_dir->filePath(QStringLiteral("ZVFee2.db3")), &m_messages);
+        m_form->show();
+        m_form->PageControl1->setCurrentWidget(m_form->ReportPage);
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+    void load(int entry) {
+        form().ReportList->setCurrentIndex(entry);
+        Q_EMIT form().ReportList->activated(entry);
+        form().LoadSQLBtn->click();
+    }
+    void load(const QString& sql) {
+        form().SQLMemo->setPlainText(sql);
+        form().LoadSQLBtn->click();
+    }
+    /// What the chart window shows: "Fees by Date: TimeBars, 5 points, SeriesTypeBar".
+    QString shown() {
+        TChartForm* chart = form().ChartForm;
+        if (!chart || !chart->isVisible())
+            return QStringLiteral("no window");
+        static const char* const shapes[] = {"TimeBars", "TimeLine", "RankingBars"};
+        const auto& data = chart->chartData();
+        const QList<QAbstractSeries*> series = chart->ChartView->chart()->series();
+        const QMetaObject& meta = QAbstractSeries::staticMetaObject;
+        const QMetaEnum types = meta.enumerator(meta.indexOfEnumerator("SeriesType"));
+        return QStringLiteral("%1: %2, %3 points, %4")
+            .arg(chart->ChartView->chart()->title(),
+                 QLatin1String(data ? shapes[int(data->shape)] : "nothing"))
+            .arg(data ? data->points.size() : 0)
+            .arg(QLatin1String(series.isEmpty() ? "no series"
+                                                : types.valueToKey(series.first()->type())));
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
+        FeeDatabase db;
+        CreateReportFixture(db, m_dir->filePath(QStringLiteral("ZVFee2.db3")));
+        db.Close();
+        m_messages.clear();
+    }
+    void cleanup() { m_form.reset(); }
+
+    void buttonSitsBesideExport() {
+        start();
+        QCOMPARE(form().ChartBtn->text(), QStringLiteral("Chart"));
+        QCOMPARE(form().ChartBtn->size(), form().ExportBtn->size());
+        QCOMPARE(form().ChartBtn->y(), form().ExportBtn->y());
+        QVERIFY(form().ChartBtn->x() > form().ExportBtn->geometry().right());
+        QVERIFY(form().ChartBtn->geometry().right() < form().ReportPanel->width());
+    }
+
+    void reportsThatCannotBeCharted_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not loaded") << QString() << "Report table is empty";
+        QTest::newRow("no rows")
+            << "SELECT Date, SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) "
+               "WHERE Date > '2030' GROUP BY Date"
+            << "Report table is empty";
+        QTest::newRow("no number column") << "SELECT TName, Date FROM Master"
+                                          << "The report has no number column to chart";
+    }
+    void reportsThatCannotBeCharted() {
+        QFETCH(QString, sql);
+        QFETCH(QString, message);
+        start();
+        if (!sql.isEmpty())
+            load(sql);
+        form().ChartBtn->click();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Error);
+        QCOMPARE(m_messages.shown[0].second, message);
+        QCOMPARE(shown(), QStringLiteral("no window"));
+    }
+
+    void chartOpensOnTheLoadedReportAndFollowsEachLoad() {
+        start();
+        load(9); // Fees by Date: 2024-03-01 to 2024-03-05
+        form().ChartBtn->click();
+        QVERIFY(QTest::qWaitForWindowExposed(form().ChartForm));
+        QCOMPARE(shown(), QStringLiteral("Fees by Date: TimeBars, 5 points, SeriesTypeBar"));
+        QCOMPARE(form().ChartForm->windowTitle(), QStringLiteral("Fees by Date"));
+        TChartForm* window = form().ChartForm;
+
+        load(1);
+        QCOMPARE(shown(),
+                 QStringLiteral("Fees by Player: RankingBars, 7 points, SeriesTypeHorizontalBar"));
+        load(QStringLiteral("SELECT TName, Date FROM Master"));
+        QCOMPARE(shown(),
+                 QStringLiteral(
+                     "The report has no number column to chart: nothing, 0 points, no series"));
+        QVERIFY(!window->SaveImageBtn->isEnabled());
+        load(QStringLiteral("SELECT Player, Fees FROM Detail"));
+        QCOMPARE(shown(),
+                 QStringLiteral("SQL query: RankingBars, 7 points, SeriesTypeHorizontalBar"));
+        QVERIFY(m_messages.shown.isEmpty());
+
+        // Closed, it is left alone by a Load; "Chart" brings the same window back.
+        window->close();
+        load(10);
+        QCOMPARE(form().ChartForm->chartData()->title, QStringLiteral("SQL query"));
+        form().ChartBtn->click();
+        QCOMPARE(form().ChartForm, window);
+        QCOMPARE(shown(), QStringLiteral("Fees by Month: TimeBars, 1 points, SeriesTypeBar"));
+    }
+
+    void saveImageWritesTheFileItsNameAsksFor_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("png") << "fees.png" << QByteArray("\x89PNG") << "";
+        QTest::newRow("svg") << "fees.Svg" << QByteArray("<?xml") << "";
+        QTest::newRow("cancelled") << "" << QByteArray() << "";
+        QTest::newRow("other extension")
+            << "fees.jpg" << QByteArray() << "An image file name must end in .png or .svg.";
+    }
+    void saveImageWritesTheFileItsNameAsksFor() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, head);
+        QFETCH(QString, error);
+        start();
+        load(1);
+        form().ChartBtn->click();
+        auto chooser = std::make_shared<AnsweringChooser>();
+        chooser->answer = name.isEmpty() ? QString() : m_dir->filePath(name);
+        form().ChartForm->SaveDialog = chooser;
+        form().ChartForm->SaveImageBtn->click();
+        QCOMPARE(m_messages.texts(), error.isEmpty() ? QStringList() : QStringList{error});
+        if (!head.isEmpty())
+            QCOMPARE(Head(chooser->answer, head.size()), head);
+        else if (!name.isEmpty())
+            QVERIFY(!QFile::exists(chooser->answer));
+    }
+
+    void sizeComesFromTheSettingsAndGoesBackAtClose() {
+        {
+            QSettings ini(iniPath(), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("ZVFee/ChartWidth"), QStringLiteral("716"));
+            ini.setValue(QStringLiteral("ZVFee/ChartHeight"), QStringLiteral("538"));
+        }
+        start();
+        load(1);
+        form().ChartBtn->click();
+        TChartForm* window = form().ChartForm;
+        QCOMPARE(window->size(), QSize(700, 500)); // outer size less the design frame
+        window->resize(600, 400);
+        form().close(); // the main window's close closes the chart window too
+        QSettings ini(iniPath(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("ZVFee/ChartWidth")).toString(), QStringLiteral("616"));
+        QCOMPARE(ini.value(QStringLiteral("ZVFee/ChartHeight")).toString(), QStringLiteral("438"));
+        QCOMPARE(ini.value(QStringLiteral("ZVFee/ChartMax")).toString(), QStringLiteral("0"));
+    }
+
+    void imageDialogOffersPngAndSvg() {
+        QFileDialog dialog;
+        ImageSaveDialog::Configure(dialog, QStringLiteral("/tmp/last.svg"));
+        QCOMPARE(dialog.nameFilters(), QStringList({"PNG images (*.png)", "SVG images (*.svg)"}));
+        QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("SVG images (*.svg)"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("svg"));
+        Q_EMIT dialog.filterSelected(QStringLiteral("PNG images (*.png)"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("png"));
+        QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+    }
+};
+
+QTEST_MAIN(TestChartWindow)
+#include "test_chartwindow.moc"
