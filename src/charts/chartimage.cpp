@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QHorizontalBarSeries>
 #include <QImage>
@@ -24,6 +25,29 @@ namespace {
 
 /// Date labels beyond this many bars stand upright, so that each keeps its full text.
 constexpr int kLevelDateLabels = 12;
+/// The smallest size a crowded category axis writes its labels in.
+constexpr qreal kSmallestLabelPoints = 5;
+
+/// A category axis whose labels have less room than a line of the theme's font each gets a
+/// smaller font (as do the bar labels beside them), so that every label shows; with room again it
+/// goes back. Followed on every change of the plot area: window resizes, the first layout.
+void FitLabelsToRoom(QChart& chart, QBarCategoryAxis& axis, QBarSet* barLabels) {
+    const QFont themeFont = axis.labelsFont();
+    const auto fit = [&chart, &axis, barLabels, themeFont] {
+        const QRectF plot = chart.plotArea();
+        const qreal room =
+            (axis.orientation() == Qt::Vertical ? plot.height() : plot.width()) / axis.count();
+        QFont font = themeFont;
+        while (font.pointSizeF() > kSmallestLabelPoints && QFontMetricsF(font).height() + 2 > room)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        if (font == axis.labelsFont())
+            return;
+        axis.setLabelsFont(font);
+        if (barLabels)
+            barLabels->setLabelFont(font);
+    };
+    QObject::connect(&chart, &QChart::plotAreaChanged, &axis, fit);
+}
 
 /// The value axis from 0 (or the lowest value below it) to the highest value, in round steps.
 QValueAxis* ValueAxis(const ChartData& data) {
@@ -67,6 +91,7 @@ void AddTimeBars(QChart& chart, const ChartData& data) {
         labels->setLabelsAngle(-90);
     chart.addAxis(labels, Qt::AlignBottom);
     series->attachAxis(labels);
+    FitLabelsToRoom(chart, *labels, nullptr);
     QValueAxis* values = ValueAxis(data);
     chart.addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
@@ -116,6 +141,7 @@ void AddRankingBars(QChart& chart, const ChartData& data) {
     series->attachAxis(values);
     // The theme writes bar labels in white, for labels inside the bars; these stand beside them.
     set->setLabelColor(labels->labelsColor());
+    FitLabelsToRoom(chart, *labels, set);
 }
 
 } // namespace
@@ -163,8 +189,10 @@ QByteArray RenderChartImage(const ChartData& data, const QLocale& locale, QSize 
     QChart* chart = CreateChart(data, locale);
     scene.addItem(chart); // the scene owns it from here
     chart->resize(size);
-    // The chart lays out its axes and series on the layout request this posts.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // The chart lays out its axes and series on the layout request this posts, and again when
+    // that layout gave crowded labels a smaller font.
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 
     const QRect area(QPoint(0, 0), size);
     QByteArray bytes;

@@ -4,6 +4,8 @@
 #include "reportfixture.h"
 #include "testsupport.h"
 
+#include <QAbstractAxis>
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QFile>
@@ -142,6 +144,28 @@ private Q_SLOTS:
         form().ChartBtn->click();
         QCOMPARE(form().ChartForm, window);
         QCOMPARE(shown(), QStringLiteral("Fees by Month: TimeBars, 1 points, SeriesTypeBar"));
+    }
+
+    void crowdedLabelsShrinkToShowAndGrowBack() {
+        start();
+        load(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                            "WHERE i < 26) SELECT 'player ' || i AS Player, i AS Fees FROM n"));
+        form().ChartBtn->click();
+        TChartForm* window = form().ChartForm;
+        const auto labelSize = [window] {
+            QApplication::processEvents();
+            return window->ChartView->chart()
+                ->axes(Qt::Vertical)
+                .first()
+                ->labelsFont()
+                .pointSizeF();
+        };
+        window->resize(900, 900);
+        const qreal roomy = labelSize();
+        window->resize(500, 300);
+        QVERIFY2(labelSize() < roomy, qPrintable(QString::number(labelSize())));
+        window->resize(900, 900);
+        QCOMPARE(labelSize(), roomy);
     }
 
     void saveImageWritesTheFileItsNameAsksFor_data() {
