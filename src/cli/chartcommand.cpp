@@ -44,8 +44,11 @@ QString Help() {
         "  --height PIXELS    the image's height (default 700)\n"
         "  -h, --help         this help\n"
         "\n"
+        "The database is only read: a statement that would change it fails with the\n"
+        "database's message.\n"
+        "\n"
         "Exit status:\n"
-        "  0  the image was written (or a statement without result columns carried out)\n"
+        "  0  the image was written\n"
         "  1  the statement failed, gave no rows or no number column to chart, or the file\n"
         "     could not be written\n"
         "  2  the command line was wrong\n");
@@ -182,19 +185,15 @@ int RunChartCommand(const QStringList& args) {
         return UsageError(self, QStringLiteral("--start and --end go with --report only"));
     }
 
-    // As the report command: an existing database only, never an empty one made in passing.
+    // An existing database only, never an empty one made in passing; and a chart only reads it.
     FeeDatabase db;
     db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
     db.Open();
+    db.Execute(QStringLiteral("PRAGMA query_only = ON"));
 
     ResultSet view;
-    if (!sql.isEmpty()) {
-        const ReportRunResult run = RunReportStatement(db, sql, view);
-        if (!run.opened) {
-            PrintErr(ReportRunMessage(run) + u'\n');
-            return kExitOk;
-        }
-    }
+    if (!sql.isEmpty())
+        RunReportStatement(db, sql, view); // a statement without result columns leaves it closed
     const QString problem = ChartProblem(view);
     if (!problem.isEmpty()) {
         PrintErr(problem + u'\n');

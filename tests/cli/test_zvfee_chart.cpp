@@ -1,5 +1,6 @@
 #include "feedatabase.h"
 #include "reportfixture.h"
+#include "resultset.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -130,6 +131,8 @@ private Q_SLOTS:
                                   << 2 << "yyyy-MM-dd";
         QTest::newRow("syntax error")
             << QStringList{"--sql", "SELEC 1", "--output", png} << 1 << "syntax error";
+        QTest::newRow("a change to the tables")
+            << QStringList{"--sql", "DELETE FROM Detail", "--output", png} << 1 << "readonly";
         QTest::newRow("Clear composes nothing")
             << QStringList{"--report", "Clear", "--output", png} << 1 << "Report table is empty\n";
         QTest::newRow("no rows in the range")
@@ -150,6 +153,13 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.png"))));
+        // Nothing was changed: every fee is still there.
+        FeeDatabase db;
+        db.setDatabaseName(m_db);
+        db.Open();
+        ResultSet view;
+        view.open(db, QStringLiteral("SELECT COUNT(*) FROM Detail"));
+        QCOMPARE(view.integerAt(0, 0), 8);
     }
 
     void otherCommandsNeedNoGraphics() {
