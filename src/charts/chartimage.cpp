@@ -206,12 +206,14 @@ QByteArray RenderChartImage(const ChartData& data, const QLocale& locale, QSize 
         svg.setViewBox(area);
         svg.setTitle(data.title);
         QPainter painter(&svg);
+        painter.setRenderHint(QPainter::Antialiasing);
         scene.render(&painter, QRectF(area), QRectF(area));
     } else {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         {
             QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
             scene.render(&painter, QRectF(area), QRectF(area));
         }
         image.save(&buffer, "PNG");
