@@ -4,19 +4,23 @@
 #include "command.h"
 #include "feedatabase.h"
 #include "importrun.h"
+#include "newfiles.h"
 
 namespace {
 
 const QString kHelp = QStringLiteral(
-    "Usage: zvfee import [--db FILE] FILE...\n"
+    "Usage: zvfee import [--db FILE] [--new] FOLDER|FILE...\n"
     "\n"
     "Imports tournament results files into the fee database, in the order given, as one run:\n"
     "the fee of every player of every tournament with fee-paying entries. Importing a\n"
-    "tournament again replaces its rows.\n"
+    "tournament again replaces its rows. A FOLDER stands for its TR*.txt files in name order.\n"
+    "The database records every file imported (folder, name, size, modification time).\n"
     "\n"
     "Options:\n"
     "  --db FILE   the fee database (default: ZVFee2.db3 beside this program, the file the\n"
     "              window program uses); created with its tables when missing\n"
+    "  --new       only files not imported before, or changed since (size or modification\n"
+    "              time); \"Skipped (already imported): K\" counts the others\n"
     "  -h, --help  this help\n"
     "\n"
     "Progress goes to standard error, \"Tournaments with fees imported:  N\" to standard output.\n"
@@ -37,6 +41,7 @@ int RunImport(const QStringList& args) {
     const CliCommand& self = *FindCommand(QStringLiteral("import"));
     QString dbPath;
     QStringList files;
+    bool onlyNew = false;
     bool optionsDone = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -50,6 +55,8 @@ int RunImport(const QStringList& args) {
             dbPath = args[++i];
         } else if (arg.startsWith(u"--db=")) {
             dbPath = arg.mid(5);
+        } else if (arg == u"--new") {
+            onlyNew = true;
         } else if (arg == u"--help" || arg == u"-h") {
             PrintOut(self.help);
             return kExitOk;
@@ -65,9 +72,15 @@ int RunImport(const QStringList& args) {
     FeeDatabase db;
     OpenOrCreateFeeDatabase(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
 
+    QStringList paths = ResultsFilesOf(files);
+    if (onlyNew) {
+        const NewFiles fresh = NewOrChangedFiles(db, paths);
+        PrintErr(QStringLiteral("Skipped (already imported): %1\n").arg(fresh.skipped));
+        paths = fresh.paths;
+    }
     QList<ImportRunFile> run;
-    for (const QString& file : files)
-        run.append({file, file});
+    for (const QString& path : std::as_const(paths))
+        run.append({path, path});
     CliConsole console;
     try {
         const ImportRunOutcome outcome =

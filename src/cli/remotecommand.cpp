@@ -21,12 +21,13 @@ namespace {
 
 const QString kHelp =
     u"Usage: zvfee remote list [SERVER OPTIONS]\n"
-    "       zvfee remote import [--db FILE] [SERVER OPTIONS] (--all | ITEM...)\n"
+    "       zvfee remote import [--db FILE] [SERVER OPTIONS] (--all | --new | ITEM...)\n"
     "\n"
     "list    prints the results that the poker server holds, one item per line\n"
     "        as the Remote tab lists them (TR<date> <name>.txt).\n"
     "import  fetches the given items (as \"list\" prints them), or every listed\n"
     "        item with --all, and imports them into the fee database in one run.\n"
+    "        The database records every item imported for the server.\n"
     "\n"
     "Server options (each defaults to what the window program saved):\n"
     "  --host HOST           poker server IP or domain; \"https://HOST\" for TLS\n"
@@ -39,6 +40,10 @@ const QString kHelp =
     "  --db FILE             the fee database (default: ZVFee2.db3 beside this\n"
     "                        program); created with its tables when missing\n"
     "  --all                 every item of the server's list\n"
+    "  --new                 only the items (given, or else listed) that the database\n"
+    "                        has not recorded for this server; \"Skipped (already\n"
+    "                        imported): K\" counts the others (for a cron line or the\n"
+    "                        zvfee-remote-sync timer)\n"
     "  -h, --help            this help\n"
     "\n"
     "Progress and messages go to standard error; the items (list) and\n"
@@ -91,6 +96,7 @@ struct RemoteOptions {
     std::optional<QString> host, port, path, passwordFile;
     QString db;
     bool all = false;
+    bool onlyNew = false;
     QStringList items;
 };
 
@@ -112,6 +118,10 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
         }
         if (arg == u"--all") {
             options.all = true;
+            continue;
+        }
+        if (arg == u"--new") {
+            options.onlyNew = true;
             continue;
         }
         const qsizetype eq = arg.indexOf(u'=');
@@ -147,12 +157,12 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
         return options.action.isEmpty() ? u"list or import?"_s
                                         : u"unknown action \"%1\""_s.arg(options.action);
     if (options.action == u"list" &&
-        (options.all || !options.items.isEmpty() || !options.db.isEmpty()))
+        (options.all || options.onlyNew || !options.items.isEmpty() || !options.db.isEmpty()))
         return u"list takes only server options"_s;
     if (options.all && !options.items.isEmpty())
         return u"--all and items do not go together"_s;
-    if (options.action == u"import" && !options.all && options.items.isEmpty())
-        return u"no items given (or --all)"_s;
+    if (options.action == u"import" && !options.all && !options.onlyNew && options.items.isEmpty())
+        return u"no items given (or --all, --new)"_s;
     return {};
 }
 
@@ -195,7 +205,7 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
     if (console.errorShown)
         return kExitFailure;
     QList<RemoteItem> selected;
-    if (options.all) {
+    if (options.all || (options.onlyNew && options.items.isEmpty())) {
         if (listed.isEmpty())
             return kExitOk; // "No files found" was shown
         selected = listed;
@@ -210,6 +220,15 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
 
     FeeDatabase db;
     OpenOrCreateFeeDatabase(db, options.db.isEmpty() ? FeeDatabasePath() : options.db);
+    if (options.onlyNew) {
+        const QList<RemoteItem> fresh = NewRemoteItems(db, fields, selected);
+        PrintErr(u"Skipped (already imported): %1\n"_s.arg(selected.size() - fresh.size()));
+        if (fresh.isEmpty()) { // nothing to fetch: the run would only say nothing was selected
+            PrintOut(u"Tournaments with fees imported:  0\n"_s);
+            return kExitOk;
+        }
+        selected = fresh;
+    }
     try {
         const RemoteImportOutcome outcome =
             ImportRemoteFiles(selected, fields, db, console, console.statusLine(), {});

@@ -23,6 +23,13 @@ bool isBusy(int rc) {
 }
 } // namespace
 
+DatabaseError::DatabaseError(QString message, int code)
+    : ZvError(std::move(message)), m_code(code & 0xff) {}
+
+bool DatabaseError::busy() const {
+    return isBusy(m_code);
+}
+
 void Statement::Finalize::operator()(sqlite3_stmt* stmt) const {
     sqlite3_finalize(stmt);
 }
@@ -45,7 +52,7 @@ void FeeDatabase::openWith(int flags) {
         sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
-        throw ZvError(QStringLiteral("Cannot open file %1").arg(m_path));
+        throw DatabaseError(QStringLiteral("Cannot open file %1").arg(m_path), rc);
     }
     sqlite3_extended_result_codes(db, 0);
     m_db = db;
@@ -70,11 +77,12 @@ void FeeDatabase::Close() {
 
 void FeeDatabase::requireOpen() const {
     if (!m_db)
-        throw ZvError(QStringLiteral("Cannot perform this operation on a closed database"));
+        throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed database"),
+                            SQLITE_MISUSE);
 }
 
 void FeeDatabase::raiseLastError() const {
-    throw ZvError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
 }
 
 void FeeDatabase::Execute(const QString& sql) {
@@ -84,7 +92,7 @@ void FeeDatabase::Execute(const QString& sql) {
     if (rc != SQLITE_OK) {
         QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_free(message);
-        throw ZvError(text);
+        throw DatabaseError(text, rc);
     }
 }
 
@@ -149,7 +157,7 @@ bool FeeDatabase::Step(Statement& stmt) {
     // sqlite3_errmsg holds the step's message until the next call on the connection.
     const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
     sqlite3_reset(stmt.get());
-    throw ZvError(text);
+    throw DatabaseError(text, rc);
 }
 
 bool FeeDatabase::StepAndReset(Statement& stmt) {

@@ -23,8 +23,21 @@ private:
     std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
 };
 
+/// An error that SQLite reported, with its primary result code: the database's fault, not the
+/// input's. A caller that can wait tries a busy() one again later.
+class DatabaseError : public ZvError {
+public:
+    DatabaseError(QString message, int code);
+    int code() const { return m_code; }
+    /// Another connection holds the database (busy or locked).
+    bool busy() const;
+
+private:
+    int m_code;
+};
+
 /// The connection to the fee database file. Every failure raises ZvError with SQLite's own text
-/// or with the texts below; operations on a closed connection raise
+/// (as DatabaseError) or with the texts below; operations on a closed connection raise
 /// "Cannot perform this operation on a closed database".
 class FeeDatabase {
 public:

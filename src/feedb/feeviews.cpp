@@ -1,6 +1,7 @@
 #include "feeviews.h"
 
 #include "feedatabase.h"
+#include "importedfiles.h"
 #include "operatormessages.h"
 
 MasterSortOrder NextMasterSortOrder(const MasterSortOrder& current, const QString& clicked) {
@@ -49,6 +50,9 @@ bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
         return false;
     closeViews();
     BusyCursor busy;
+    // The record goes first: should a DELETE fail after it, files are imported again (rows are
+    // replaced), never skipped as imported while their rows are gone.
+    ClearImportedFiles(db);
     db.Execute(QStringLiteral("DELETE FROM Master"));
     db.Execute(QStringLiteral("DELETE FROM Detail"));
     return true;

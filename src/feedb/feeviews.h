@@ -56,7 +56,8 @@ public:
 };
 
 /// Empties both fee tables once the operator confirms "Remove all records from database?":
-/// closeViews first, then "DELETE FROM Master" and "DELETE FROM Detail" under the busy cursor.
+/// closeViews first, then, under the busy cursor, the record of imported files, "DELETE FROM
+/// Master" and "DELETE FROM Detail".
 /// Returns false, having changed nothing, when the operator does not confirm. Raises the error of
 /// a failing DELETE.
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,

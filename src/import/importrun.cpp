@@ -1,5 +1,6 @@
 #include "importrun.h"
 
+#include "importedfiles.h"
 #include "importresults.h"
 #include "stringlist2.h"
 
@@ -12,9 +13,16 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
     const QString n = QString::number(files.size());
     {
         std::optional<BusyCursor> busy(std::in_place);
+        // Looked for before the transaction, so that the run's first statement inside it is a
+        // write: a write from no lock waits for a busy database, one from a read lock cannot.
+        const bool recordExists = HasImportedFiles(db);
         db.StartTransaction();
         try {
+            if (!recordExists)
+                CreateImportedFiles(db);
             ResultsImporter importer(db);
+            ImportedFilesWriter record(db);
+            LocalSources sources;
             int i = 0;
             for (const ImportRunFile& file : files) {
                 ++i;
@@ -22,6 +30,8 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                            .arg(QString::number(i), n, file.label));
                 // The file's text goes to the importer line by line as a line list would hold
                 // it (LoadFromFile reads the same way), without building the list.
+                // Stamped before it is read: a write after the stamp shows as a change next time.
+                const FileStamp stamp = StampOf(file.path);
                 QString text;
                 try {
                     text = ReadResultsText(file.path);
@@ -30,7 +40,11 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                     outcome.unreadablePath = file.path;
                     break;
                 }
-                outcome.imported += importer.ImportText(text);
+                const int written = importer.ImportText(text);
+                outcome.imported += written;
+                const LocalSource where = sources.of(file.path);
+                record.record(where.source, where.name,
+                              {stamp, written, QDateTime::currentDateTimeUtc()});
             }
             busy.reset();
             if (outcome.imported > 0 && closeFeeTables)

@@ -24,7 +24,8 @@ struct ImportRunOutcome {
     QString unreadablePath;
 };
 
-/// Imports results files in the given order as one run in one transaction: progress
+/// Imports results files in the given order as one run in one transaction, with the record of
+/// each file read (its folder's canonical path, name, size and time as read, tournaments): progress
 /// "Loading (i of n):  label" before each file; a file that cannot be read shows
 /// "Error loading " + its path and ends the loop, and what was read before is committed;
 /// closeFeeTables when something was imported; "Updating database ..."; the commit; then the

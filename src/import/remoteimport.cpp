@@ -4,6 +4,33 @@
 
 using namespace Qt::StringLiterals;
 
+QString RemoteSourceOf(const ServerFields& fields) {
+    return TrimBlanksAndControls(fields.host) + u':' + TrimBlanksAndControls(fields.port) + u'/' +
+           TrimBlanksAndControls(fields.path);
+}
+
+QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
+                                 const QList<RemoteItem>& items) {
+    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, RemoteSourceOf(fields));
+    QList<RemoteItem> fresh;
+    for (const RemoteItem& item : items)
+        if (!recorded.contains(item.text))
+            fresh << item;
+    return fresh;
+}
+
+QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFields& fields,
+                                                 const QStringList& itemTexts) {
+    QHash<QString, ImportedFile> recorded;
+    if (itemTexts.isEmpty())
+        return recorded;
+    const QHash<QString, ImportedFile> all = ReadImportedFiles(db, RemoteSourceOf(fields));
+    for (const QString& text : itemTexts)
+        if (const auto file = all.constFind(text); file != all.constEnd())
+            recorded.insert(text, *file);
+    return recorded;
+}
+
 RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
                                       FeeDatabase& db, OperatorMessages& messages,
                                       const StatusLine& status,
@@ -26,8 +53,13 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
     try {
         {
             BusyCursor busy;
+            const bool recordExists = HasImportedFiles(db); // outside, as for local files
             db.StartTransaction();
+            if (!recordExists)
+                CreateImportedFiles(db);
             ResultsImporter importer(db);
+            ImportedFilesWriter record(db);
+            const QString source = RemoteSourceOf(fields);
             int i = 0;
             for (const RemoteItem& item : selected) {
                 ++i;
@@ -40,7 +72,9 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                     break;
                 }
                 response.removeFirst(); // the Result line
-                outcome.imported += importer.Import(response);
+                const int written = importer.Import(response);
+                outcome.imported += written;
+                record.record(source, item.text, {{}, written, QDateTime::currentDateTimeUtc()});
             }
         }
         if (outcome.imported > 0 && closeFeeTables)

@@ -2,6 +2,7 @@
 
 #include "busy.h"
 #include "feedatabase.h"
+#include "importedfiles.h"
 #include "operatormessages.h"
 #include "remotelist.h"
 
@@ -18,8 +19,20 @@ struct RemoteImportOutcome {
     QString failedItem;
 };
 
+/// Where the items of a server are recorded: "host:port/path" of the server fields (trimmed).
+QString RemoteSourceOf(const ServerFields& fields);
+
+/// The items that the record does not hold for the server, in the given order.
+QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
+                                 const QList<RemoteItem>& items);
+
+/// The record of each of the items that the record holds for the server, by item text.
+QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFields& fields,
+                                                 const QStringList& itemTexts);
+
 /// The import of remote files: fetches every selected item (in list order) from the server API
-/// and writes its tournaments into the fee database in one transaction.
+/// and writes its tournaments into the fee database in one transaction, with the record of each
+/// item fetched (source "host:port/path", the item text, no size or time, tournaments).
 ///
 /// Nothing selected: "No tournament result files selected" (error). A missing server field: "No
 /// IP specified" as information, the other three as errors. In both cases nothing is sent, no

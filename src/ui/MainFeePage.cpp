@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "feeviews.h"
+#include "importedmarks.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
 
@@ -74,7 +75,11 @@ void TMainForm::DBCloseBtnClick() {
 }
 
 void TMainForm::EmptyDBBtnClick() {
-    EmptyFeeDatabase(db(), messages(), [this] { CloseFeeTables(); });
+    if (!EmptyFeeDatabase(db(), messages(), [this] { CloseFeeTables(); }))
+        return;
+    // The record went with the rows: no listed file is imported any more.
+    ShowImportedMarks(TRLocalList, {});
+    ShowImportedMarks(TRRemoteList, {});
 }
 
 void TMainForm::MasterGridTitleClick(int column) {

@@ -3,11 +3,14 @@
 
 #include "Main.h"
 #include "ShBrowseU.h"
+#include "importedmarks.h"
 #include "importrun.h"
 #include "listrows.h"
 #include "localfolder.h"
+#include "newfiles.h"
 
 #include <QKeyEvent>
+#include <QScopeGuard>
 
 namespace {
 
@@ -40,6 +43,18 @@ QStringList SelectedTexts(const QListWidget* list) {
         if (list->item(row)->isSelected())
             texts << list->item(row)->text();
     return texts;
+}
+
+/// Marks the listed files that are in the database and unchanged since. Only a help for the
+/// eye: when the record cannot be read, nothing is marked and nothing is said.
+void MarkLocalImports(TMainForm& form) {
+    QHash<QString, ImportedFile> imported;
+    try {
+        imported =
+            UnchangedImports(form.db(), form.LocalFolder->text(), ItemTexts(form.TRLocalList));
+    } catch (const std::exception&) {
+    }
+    ShowImportedMarks(form.TRLocalList, imported);
 }
 
 } // namespace
@@ -131,6 +146,7 @@ void TMainForm::ListLocalFiles() {
     LocalFolder->setText(folder);
     const QStringList names = ListResultsFiles(folder);
     TRLocalList->addItems(names);
+    MarkLocalImports(*this);
     if (!names.isEmpty()) // the focus mark on the first item, which stays unselected
         TRLocalList->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     TRStatus->clear();
@@ -140,6 +156,7 @@ void TMainForm::ListLocalFiles() {
 }
 
 void TMainForm::ImportLocalFiles() {
+    const auto remark = qScopeGuard([this] { MarkLocalImports(*this); });
     ::ImportLocalFiles(LocalFolder->text(), SelectedTexts(TRLocalList), db(), messages(),
                        statusLine(TRStatus), [this] { CloseFeeTables(); });
 }

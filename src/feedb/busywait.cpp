@@ -1,0 +1,32 @@
+#include "busywait.h"
+
+#include "feedatabase.h"
+
+#include <sqlite3.h>
+#include <thread>
+
+namespace {
+constexpr auto kPause = std::chrono::milliseconds(5);
+}
+
+BusyWait::BusyWait(FeeDatabase& db, std::chrono::milliseconds limit, std::function<bool()> giveUp)
+    : m_db(db), m_limit(limit), m_giveUp(std::move(giveUp)) {
+    db.requireOpen();
+    sqlite3_busy_handler(db.handle(), &BusyWait::callback, this);
+}
+
+BusyWait::~BusyWait() {
+    if (m_db.handle())
+        sqlite3_busy_handler(m_db.handle(), nullptr, nullptr);
+}
+
+int BusyWait::callback(void* self, int count) {
+    auto* wait = static_cast<BusyWait*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) // a new wait for a lock begins
+        wait->m_since = now;
+    if (now - wait->m_since >= wait->m_limit || (wait->m_giveUp && wait->m_giveUp()))
+        return 0;
+    std::this_thread::sleep_for(kPause);
+    return 1;
+}

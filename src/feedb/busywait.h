@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+class FeeDatabase;
+
+/// A longer wait for a busy database than the few retries of a step: while another connection
+/// holds the lock, SQLite calls back and the lock is tried again every few milliseconds, up to
+/// the limit or until giveUp says so; then the statement fails as busy. Short pauses matter: a
+/// writer that waits for a reader blocks new readers, so it must take its turn as soon as the
+/// reader is done. Installed on the open connection while the object lives.
+class BusyWait {
+public:
+    BusyWait(FeeDatabase& db, std::chrono::milliseconds limit, std::function<bool()> giveUp = {});
+    ~BusyWait();
+    BusyWait(const BusyWait&) = delete;
+    BusyWait& operator=(const BusyWait&) = delete;
+
+private:
+    static int callback(void* self, int count);
+
+    FeeDatabase& m_db;
+    std::chrono::milliseconds m_limit;
+    std::function<bool()> m_giveUp;
+    std::chrono::steady_clock::time_point m_since;
+};

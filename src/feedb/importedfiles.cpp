@@ -1,0 +1,89 @@
+#include "importedfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+FileStamp StampOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {info.size(), info.lastModified().toUTC().toString(Qt::ISODateWithMs)};
+}
+
+LocalSource LocalSources::of(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    auto found = m_canonical.constFind(folder);
+    if (found == m_canonical.constEnd()) {
+        QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (canonical.isEmpty()) // a folder that is gone: its path as written, cleaned
+            canonical = QDir::cleanPath(folder);
+        found = m_canonical.insert(folder, canonical);
+    }
+    return {*found, info.fileName()};
+}
+
+void CreateImportedFiles(FeeDatabase& db) {
+    db.Execute(QString::fromUtf16(kCreateImportedFilesSql));
+}
+
+bool HasImportedFiles(FeeDatabase& db) {
+    Statement exists = db.Prepare16(QStringLiteral(
+        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'ImportedFiles'"));
+    return db.Step(exists);
+}
+
+QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source) {
+    QHash<QString, ImportedFile> files;
+    if (!HasImportedFiles(db))
+        return files;
+    Statement select = db.Prepare16(QStringLiteral(
+        "SELECT Name, Size, Modified, Tournaments, Imported FROM ImportedFiles WHERE Source = ?"));
+    db.Bind_Str16(select, 1, source);
+    sqlite3_stmt* s = select.get();
+    const auto text = [s](int column) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
+                                 sqlite3_column_bytes(s, column));
+    };
+    while (db.Step(select)) {
+        ImportedFile file;
+        file.stamp.size =
+            sqlite3_column_type(s, 1) == SQLITE_NULL ? -1 : sqlite3_column_int64(s, 1);
+        file.stamp.modified = text(2);
+        file.tournaments = sqlite3_column_int(s, 3);
+        file.imported = QDateTime::fromString(text(4), Qt::ISODate).toUTC();
+        files.insert(text(0), file);
+    }
+    return files;
+}
+
+void ClearImportedFiles(FeeDatabase& db) {
+    CreateImportedFiles(db);
+    db.Execute(QStringLiteral("DELETE FROM ImportedFiles"));
+}
+
+ImportedFilesWriter::ImportedFilesWriter(FeeDatabase& db)
+    : m_db(db), m_replace(db.Prepare16(QStringLiteral(
+                    "REPLACE INTO ImportedFiles (Source, Name, Size, Modified, Tournaments, "
+                    "Imported) VALUES(?, ?, ?, ?, ?, ?);"))) {}
+
+void ImportedFilesWriter::record(const QString& source, const QString& name,
+                                 const ImportedFile& file) {
+    m_db.Bind_Str16(m_replace, 1, source);
+    m_db.Bind_Str16(m_replace, 2, name);
+    const int rc = file.stamp.size < 0 ? sqlite3_bind_null(m_replace.get(), 3)
+                                       : sqlite3_bind_int64(m_replace.get(), 3, file.stamp.size);
+    if (rc != SQLITE_OK)
+        m_db.raiseLastError();
+    m_db.Bind_Str16(m_replace, 4, file.stamp.modified);
+    m_db.Bind_Int(m_replace, 5, file.tournaments);
+    m_db.Bind_Str16(m_replace, 6, file.imported.toUTC().toString(Qt::ISODate));
+    m_db.StepAndReset(m_replace);
+}
+
+QString ImportedToolTip(const ImportedFile& file) {
+    return QStringLiteral("Imported %1, %2 tournaments")
+        .arg(file.imported.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             QString::number(file.tournaments));
+}

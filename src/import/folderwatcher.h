@@ -1,0 +1,72 @@
+#pragma once
+
+#include "feedatabase.h"
+#include "importedfiles.h"
+
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+/// Keeps the fee database up to date with a results folder. Every "TR*.txt" file that is new or
+/// changed since its recorded import is imported once it has not changed for the settle time,
+/// so a file the server is still writing is never read half-way. Files that settle together go
+/// in one run; each run logs one line.
+///
+/// A run that the database refuses (busy, locked, or any database error) is rolled back whole
+/// and its files are tried again after the retry time. A file whose content ends a run (a bad
+/// start or stop) is set aside until it changes, and the run goes again without it; so is a file
+/// that cannot be read. When stopRequested turns true during a run, the run is rolled back whole
+/// and stopped() follows.
+class FolderWatcher : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString folder;
+        int settleMs = 5000;
+        int retryMs = 5000;
+    };
+    FolderWatcher(FeeDatabase& db, Options options, std::function<void(const QString&)> log,
+                  std::function<bool()> stopRequested, QObject* parent = nullptr);
+
+    /// Begins to follow the folder; every file that is new or changed is due once it is older
+    /// than the settle time. False (and a log line) when the folder cannot be followed.
+    bool start();
+
+Q_SIGNALS:
+    /// The folder went away: nothing more can be followed.
+    void folderGone();
+    /// A run ended because a stop was asked for.
+    void stopped();
+
+private:
+    struct Pending {
+        FileStamp stamp;
+        qint64 dueMs = 0; // on m_clock
+    };
+
+    void scheduleScan();
+    void scan();
+    void fileChanged(const QString& path);
+    void note(const QString& path, const FileStamp& stamp, qint64 dueMs);
+    void schedule();
+    void runDue();
+    void importFiles(QStringList paths);
+    QString path(const QString& name) const { return m_folder + name; }
+
+    FeeDatabase& m_db;
+    Options m_options;
+    QString m_folder; // absolute, ending in "/"
+    std::function<void(const QString&)> m_log;
+    std::function<bool()> m_stopRequested;
+    QFileSystemWatcher m_watcher;
+    QTimer m_scanTimer;
+    QTimer m_dueTimer;
+    QElapsedTimer m_clock;
+    QHash<QString, FileStamp> m_seen;     // every results file and its stamp when last looked at
+    QHash<QString, Pending> m_pending;    // files waiting to settle
+    QHash<QString, FileStamp> m_setAside; // files that ended a run, as they were then
+    bool m_watchLimitLogged = false;
+};

@@ -1,0 +1,60 @@
+#include "newfiles.h"
+
+#include "localfolder.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
+    QStringList paths;
+    for (const QString& arg : foldersAndFiles) {
+        if (!QFileInfo(arg).isDir()) {
+            paths << arg;
+            continue;
+        }
+        const QString folder = arg.endsWith(u'/') ? arg : arg + u'/';
+        QStringList names = ListResultsFiles(arg);
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        for (const QString& name : std::as_const(names))
+            if (QFileInfo(folder + name).isFile())
+                paths << folder + name;
+    }
+    return paths;
+}
+
+NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths) {
+    NewFiles result;
+    LocalSources sources;
+    QHash<QString, QHash<QString, ImportedFile>> records; // by source, read once each
+    for (const QString& path : paths) {
+        const LocalSource where = sources.of(path);
+        auto record = records.find(where.source);
+        if (record == records.end())
+            record = records.insert(where.source, ReadImportedFiles(db, where.source));
+        const auto file = record->constFind(where.name);
+        if (file != record->constEnd() && file->stamp == StampOf(path))
+            ++result.skipped;
+        else
+            result.paths << path;
+    }
+    return result;
+}
+
+QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& folder,
+                                              const QStringList& names) {
+    QHash<QString, ImportedFile> unchanged;
+    if (folder.isEmpty() || names.isEmpty())
+        return unchanged;
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    LocalSources sources;
+    const QHash<QString, ImportedFile> recorded =
+        ReadImportedFiles(db, sources.of(prefix + names.first()).source);
+    for (const QString& name : names) {
+        const auto file = recorded.constFind(name);
+        if (file != recorded.constEnd() && file->stamp == StampOf(prefix + name))
+            unchanged.insert(name, *file);
+    }
+    return unchanged;
+}

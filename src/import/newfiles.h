@@ -1,0 +1,23 @@
+#pragma once
+
+#include "feedatabase.h"
+#include "importedfiles.h"
+
+#include <QStringList>
+
+/// The results files that arguments name: a folder gives its "TR*.txt" regular files (letter
+/// case ignored) in name order, as folder + "/" + name; anything else is taken as a file.
+QStringList ResultsFilesOf(const QStringList& foldersAndFiles);
+
+/// The files among paths that are new or changed since their recorded import (no record, or
+/// another size or modification time), in the given order; skipped counts the others.
+struct NewFiles {
+    QStringList paths;
+    qsizetype skipped = 0;
+};
+NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths);
+
+/// The record of each of the named files of a folder that is unchanged since its import (same
+/// size and modification time), by name; names without such a record are absent.
+QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& folder,
+                                              const QStringList& names);
