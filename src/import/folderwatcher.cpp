@@ -31,6 +31,10 @@ QString FileCount(qsizetype n) {
     return n == 1 ? u"1 file"_s : QString::number(n) + u" files"_s;
 }
 
+QString TournamentCount(int n) {
+    return n == 1 ? u"1 tournament"_s : QString::number(n) + u" tournaments"_s;
+}
+
 QString ErrorText(const std::exception& e) {
     if (const auto* error = dynamic_cast<const ZvError*>(&e))
         return error->message();
@@ -234,8 +238,8 @@ void FolderWatcher::importFiles(QStringList paths) {
             };
             const ImportRunOutcome outcome = ImportResultsFiles(run, m_db, messages, status, {});
             const qsizetype imported = outcome.unreadablePath.isEmpty() ? paths.size() : loading;
-            QString line = u"imported %1, %2 tournaments"_s.arg(FileCount(imported),
-                                                                QString::number(outcome.imported));
+            QString line =
+                u"imported %1, %2"_s.arg(FileCount(imported), TournamentCount(outcome.imported));
             if (imported > 0)
                 line += u": "_s + names(paths.first(imported));
             if (outcome.unreadablePath.isEmpty()) {
