@@ -57,6 +57,7 @@ private Q_SLOTS:
     void usage();
     void runs_data();
     void runs();
+    void onlyNewFiles();
     void defaultDatabaseBesideTheProgram();
     void databaseThatCannotBeCreated();
     void importAgainReplacesPlayers_data();
@@ -159,6 +160,42 @@ void TestZvfeeImport::runs() {
     QCOMPARE(run.out, out);
     QCOMPARE(run.err, err.join(u'\n') + u'\n');
     QCOMPARE(TNumbers(dbPath), stored);
+}
+
+// A folder of 5 files imported with --new; then 2 are added and 1 is rewritten: the next run
+// takes exactly those 3, and the one after takes none.
+void TestZvfeeImport::onlyNewFiles() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("results"));
+    const QString db = dir.filePath(QStringLiteral("fees.db3"));
+    const auto write = [&](int n, const QByteArray& fee = "1") {
+        WriteFileBytes(folder + QStringLiteral("/TR2024-05-%1 T.txt").arg(n, 2, 10, QChar(u'0')),
+                       ResultsBlock(n, fee));
+    };
+    for (int n = 1; n <= 5; ++n)
+        write(n);
+    const QStringList args{"import", "--new", "--db", db, folder};
+    Run run = RunZvfee(args);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  5\n"));
+    QVERIFY2(run.err.startsWith("Skipped (already imported): 0\nLoading (1 of 5):  "),
+             qPrintable(run.err));
+
+    write(6);
+    write(7);
+    write(3, "25"); // another fee: another size
+    run = RunZvfee(args);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  3\n"));
+    const QString f = folder + QStringLiteral("/TR2024-05-0");
+    QCOMPARE(run.err, "Skipped (already imported): 4\nLoading (1 of 3):  " + f +
+                          "3 T.txt\nLoading (2 of 3):  " + f + "6 T.txt\nLoading (3 of 3):  " + f +
+                          "7 T.txt\nUpdating database ...\n");
+    QCOMPARE(TNumbers(db), (QStringList{"1", "2", "3", "4", "5", "6", "7"}));
+
+    run = RunZvfee(args);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  0\n"));
+    QCOMPARE(run.err, QStringLiteral("Skipped (already imported): 7\nUpdating database ...\n"));
 }
 
 void TestZvfeeImport::defaultDatabaseBesideTheProgram() {

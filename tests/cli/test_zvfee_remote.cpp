@@ -142,6 +142,42 @@ private Q_SLOTS:
         QVERIFY2(stdErr.contains(fill(err)), qPrintable(stdErr));
         QCOMPARE(TNumbers(path(u"fees.db3"_s)), tnumbers);
     }
+
+    // --new: a second call fetches nothing; a file added to the served folder is the only one
+    // fetched by the next.
+    void importNew() {
+        QTemporaryDir config;
+        WriteFileBytes(
+            config.filePath(u"Kestrelle/ZVFeeStats.ini"_s),
+            fill(u"[ZVFee]\nServerIP=127.0.0.1\nFilePort=%PORT\nAPIPath=api\n"_s).toUtf8());
+        const QString db = path(u"new.db3"_s);
+        const auto run = [&](const QString& out, const QString& err) {
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+            process.setProcessEnvironment(env);
+            process.start(BuildProgram(u"zvfee"_s),
+                          {u"remote"_s, u"import"_s, u"--new"_s, u"--db"_s, db,
+                           u"--password-file"_s, path(u"pw.txt"_s)});
+            QVERIFY(process.waitForFinished(60000));
+            const QString stdErr = QString::fromUtf8(process.readAllStandardError());
+            QVERIFY2(process.exitCode() == 0, qPrintable(stdErr));
+            QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), out);
+            QVERIFY2(stdErr.endsWith(err), qPrintable(stdErr));
+        };
+        run(u"Tournaments with fees imported:  3\n"_s,
+            u"Skipped (already imported): 0\nRetrieving (1 of 2):  TR2024-03-01 Daily Turbo.txt\n"
+            "Retrieving (2 of 2):  TR24-03-02 Short.txt\nUpdating database ...\n"_s);
+        run(u"Tournaments with fees imported:  0\n"_s, u"Skipped (already imported): 2\n"_s);
+
+        const QString added = path(u"served/TR2024-03-03 Added.txt"_s);
+        WriteFileBytes(added, ResultsBlock(4));
+        run(u"Tournaments with fees imported:  1\n"_s,
+            u"Skipped (already imported): 2\nRetrieving (1 of 1):  TR2024-03-03 Added.txt\n"
+            "Updating database ...\n"_s);
+        QFile::remove(added);
+        QCOMPARE(TNumbers(db), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestZvfeeRemote)

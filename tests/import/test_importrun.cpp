@@ -1,8 +1,12 @@
 #include "error.h"
 #include "feedbfixture.h"
+#include "feeviews.h"
+#include "importedfiles.h"
 #include "importrun.h"
 #include "testsupport.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -38,6 +42,8 @@ private Q_SLOTS:
     void failedCommitRollsBackAndNextRunWorks();
     void samples_data();
     void samples();
+    void record_data();
+    void record();
 
 private:
     std::unique_ptr<FeeDbFixture> m_db;
@@ -137,6 +143,68 @@ void TestImportRun::samples() {
     QCOMPARE(m_db->rows("SELECT TNumber, round(sum(Fees), 2) FROM Detail GROUP BY TNumber"), fees);
     QVERIFY2(m_db->rows("SELECT TNumber FROM Detail WHERE Player = '" + player + "'").size() > 0,
              qPrintable(m_db->rows("SELECT Player FROM Detail").join(u',')));
+}
+
+void TestImportRun::record_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("empty");         // "Empty" after the run
+    QTest::addColumn<QStringList>("record"); // Name|Size|Tournaments, "" when the table is absent
+    const QString a = "TR2024-05-03 A.txt";
+    const QString c = "TR2024-05-03 C.txt";
+    QTest::newRow("written with the rows")
+        << QStringList{a, c} << false << QStringList{a + "|%A|2", c + "|%C|1"};
+    QTest::newRow("a file without fee-paying tournaments")
+        << QStringList{"TR2024-05-03 Free.txt"} << false
+        << QStringList{"TR2024-05-03 Free.txt|%Free|0"};
+    QTest::newRow("an unreadable file: the files read before it")
+        << QStringList{a, "TR2024-05-03 Gone.txt", c} << false << QStringList{a + "|%A|2"};
+    QTest::newRow("a rolled-back run records nothing")
+        << QStringList{a, "TR2024-05-03 Bad.txt"} << false << QStringList{""};
+    QTest::newRow("cleared by Empty") << QStringList{a, c} << true << QStringList{};
+}
+
+// The fixture's database is one of the old kind, without the record's table.
+void TestImportRun::record() {
+    QFETCH(QStringList, files);
+    QFETCH(bool, empty);
+    QFETCH(QStringList, record);
+    QVERIFY(!HasImportedFiles(m_db->db));
+    RunRecorder r;
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    try {
+        ImportLocalFiles(m_folder, files, m_db->db, r.messages, r.statusLine(), {});
+    } catch (const ZvError&) {
+    }
+    if (empty)
+        QVERIFY(EmptyFeeDatabase(m_db->db, r.messages, [] {}));
+
+    if (record == QStringList{""}) {
+        QVERIFY(!HasImportedFiles(m_db->db));
+        QCOMPARE(m_db->rows("SELECT count(*) FROM Master"), QStringList{"0"});
+        return;
+    }
+    QCOMPARE(
+        m_db->rows("SELECT sql FROM sqlite_master WHERE name = 'ImportedFiles'"),
+        QStringList{"CREATE TABLE ImportedFiles(Source TEXT, Name TEXT, Size INTEGER, Modified "
+                    "TEXT, Tournaments INTEGER, Imported TEXT, PRIMARY KEY (Source, Name))"});
+    for (QString& row : record) {
+        const QString name = row.section(u'|', 0, 0);
+        row.replace(QRegularExpression("%\\w+"),
+                    QString::number(QFileInfo(m_folder + u'/' + name).size()));
+    }
+    QCOMPARE(m_db->rows("SELECT Name, Size, Tournaments FROM ImportedFiles ORDER BY Name"), record);
+    // Source, Modified and Imported of every row.
+    const QString source = QDir(m_folder).canonicalPath();
+    for (const QString& row :
+         m_db->rows("SELECT Source, Name, Modified, Imported FROM ImportedFiles")) {
+        const QStringList v = row.split(u'|');
+        QCOMPARE(v[0], source);
+        QCOMPARE(v[2], StampOf(m_folder + u'/' + v[1]).modified);
+        const QDateTime imported = QDateTime::fromString(v[3], Qt::ISODate);
+        QVERIFY2(v[3].endsWith(u'Z') && imported >= before &&
+                     imported <= QDateTime::currentDateTimeUtc(),
+                 qPrintable(v[3]));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImportRun)
