@@ -7,6 +7,9 @@
 
 namespace {
 constexpr auto kPause = std::chrono::milliseconds(5);
+/// A step tries a busy statement again every 10 ms a few times; within this time after a wait
+/// gave up, a new wait is one of those tries.
+constexpr auto kRetriesAfterGivingUp = std::chrono::milliseconds(100);
 }
 
 BusyWait::BusyWait(FeeDatabase& db, std::chrono::milliseconds limit, std::function<bool()> giveUp)
@@ -23,10 +26,17 @@ BusyWait::~BusyWait() {
 int BusyWait::callback(void* self, int count) {
     auto* wait = static_cast<BusyWait*>(self);
     const auto now = std::chrono::steady_clock::now();
-    if (count == 0) // a new wait for a lock begins
+    if (count == 0) { // a new wait for a lock begins, unless a step tries again after one
+        if (now - wait->m_gaveUp < kRetriesAfterGivingUp) {
+            wait->m_gaveUp = now;
+            return 0;
+        }
         wait->m_since = now;
-    if (now - wait->m_since >= wait->m_limit || (wait->m_giveUp && wait->m_giveUp()))
+    }
+    if (now - wait->m_since >= wait->m_limit || (wait->m_giveUp && wait->m_giveUp())) {
+        wait->m_gaveUp = now;
         return 0;
+    }
     std::this_thread::sleep_for(kPause);
     return 1;
 }

@@ -9,7 +9,8 @@ class FeeDatabase;
 /// holds the lock, SQLite calls back and the lock is tried again every few milliseconds, up to
 /// the limit or until giveUp says so; then the statement fails as busy. Short pauses matter: a
 /// writer that waits for a reader blocks new readers, so it must take its turn as soon as the
-/// reader is done. Installed on the open connection while the object lives.
+/// reader is done. The retries of a step that follow a wait that gave up do not wait again.
+/// Installed on the open connection while the object lives.
 class BusyWait {
 public:
     BusyWait(FeeDatabase& db, std::chrono::milliseconds limit, std::function<bool()> giveUp = {});
@@ -24,4 +25,5 @@ private:
     std::chrono::milliseconds m_limit;
     std::function<bool()> m_giveUp;
     std::chrono::steady_clock::time_point m_since;
+    std::chrono::steady_clock::time_point m_gaveUp;
 };

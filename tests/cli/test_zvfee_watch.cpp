@@ -1,0 +1,183 @@
+#include "feedatabase.h"
+#include "testsupport.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <csignal>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+/// Generous: the machine may be busy with other builds and tests.
+constexpr int kTimeoutMs = 60000;
+
+QStringList Rows(const QString& dbPath, const QString& sql) {
+    FeeDatabase db;
+    db.setDatabaseName(dbPath);
+    db.Open();
+    Statement stmt = db.Prepare16(sql);
+    QStringList rows;
+    while (db.Step(stmt)) {
+        QStringList values;
+        for (int c = 0; c < sqlite3_column_count(stmt.get()); ++c)
+            values << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c)));
+        rows << values.join(u'|');
+    }
+    return rows;
+}
+
+/// A running "zvfee watch" and the lines it logged, without their time stamps.
+class Watcher {
+public:
+    Watcher(const QString& folder, const QString& db, const QString& settle) {
+        m_process.start(QStringLiteral(ZV_BUILD_DIR "/zvfee"),
+                        {u"watch"_s, folder, u"--db"_s, db, u"--settle"_s, settle});
+    }
+    ~Watcher() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    qint64 pid() const { return m_process.processId(); }
+    QProcess& process() { return m_process; }
+
+    /// Waits for the next line that holds text; the lines before it are passed over. Empty
+    /// text when none comes in time.
+    QString next(const QString& text) {
+        const QDeadlineTimer deadline(kTimeoutMs);
+        for (;;) {
+            while (m_process.canReadLine()) {
+                // "yyyy-MM-dd hh:mm:ss " in front
+                const QString line = QString::fromUtf8(m_process.readLine()).trimmed().mid(20);
+                m_seen << line;
+                if (line.contains(text))
+                    return line;
+            }
+            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) {
+                qWarning("no line with \"%s\"; the watcher logged: %s", qPrintable(text),
+                         qPrintable(m_seen.join(u" / "_s) +
+                                    QString::fromUtf8(m_process.readAllStandardError())));
+                return {};
+            }
+            m_process.waitForReadyRead(100);
+        }
+    }
+    /// Reads the lines left once the watcher has ended.
+    void drain() {
+        while (m_process.canReadLine())
+            m_seen << QString::fromUtf8(m_process.readLine()).trimmed().mid(20);
+    }
+    const QStringList& seen() const { return m_seen; }
+
+private:
+    QProcess m_process;
+    QStringList m_seen;
+};
+
+QString BatchFile(const QString& folder, int n) {
+    return folder + u"/TR2024-05-%1 T.txt"_s.arg(n, 4, 10, QChar(u'0'));
+}
+
+} // namespace
+
+class TestZvfeeWatch : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // One watcher through its whole life: a file written in two halves, a rewritten file, a
+    // database locked by another process, and SIGTERM during a run.
+    void watch() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"results"_s);
+        const QString db = dir.filePath(u"fees.db3"_s);
+        QVERIFY(QDir().mkpath(folder));
+        // Settle time: well above the second between the halves, so a busy machine that wakes
+        // this test late still writes the second half in time.
+        Watcher watcher(folder, db, u"2"_s);
+        QVERIFY(!watcher.next(u"watching "_s).isEmpty());
+
+        // Written in two halves a second apart: imported once, whole.
+        const QString a = folder + u"/TR2024-05-03 A.txt"_s;
+        const QByteArray full = ResultsBlock(1) + ResultsBlock(2);
+        const qsizetype cut = full.indexOf("Place1", full.indexOf("Number=2"));
+        WriteFileBytes(a, full.left(cut));
+        QTest::qWait(1000);
+        {
+            QFile file(a);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(full.mid(cut));
+        }
+        QCOMPARE(watcher.next(u"imported"_s),
+                 u"imported 1 file, 2 tournaments: TR2024-05-03 A.txt"_s);
+        QCOMPARE(
+            Rows(db, u"SELECT TNumber, Player, Fees FROM Detail ORDER BY 1, 2"_s),
+            (QStringList{u"1|alpha|1.0"_s, u"1|bravo|1.0"_s, u"2|alpha|1.0"_s, u"2|bravo|1.0"_s}));
+
+        // Rewritten: imported again, and its tournament replaced whole (bravo is gone).
+        WriteFileBytes(a, ResultsBlock(1, "5").replace("Place2=bravo\r\n", ""));
+        QCOMPARE(watcher.next(u"imported"_s),
+                 u"imported 1 file, 1 tournament: TR2024-05-03 A.txt"_s);
+        QCOMPARE(Rows(db, u"SELECT TNumber, Player, Fees FROM Detail ORDER BY 1, 2"_s),
+                 (QStringList{u"1|alpha|5.0"_s, u"2|alpha|1.0"_s, u"2|bravo|1.0"_s}));
+
+        // Another process holds the database: the run is rolled back and tried again after the
+        // lock goes.
+        {
+            FeeDatabase other;
+            other.setDatabaseName(db);
+            other.Open();
+            other.Execute(u"BEGIN EXCLUSIVE"_s);
+            WriteFileBytes(folder + u"/TR2024-05-04 B.txt"_s, ResultsBlock(3));
+            QCOMPARE(watcher.next(u"imported"_s),
+                     u"not imported 1 file: database is locked; trying again in 2 s"_s);
+            other.Execute(u"COMMIT"_s);
+        }
+        QCOMPARE(watcher.next(u"imported"_s),
+                 u"imported 1 file, 1 tournament: TR2024-05-04 B.txt"_s);
+        QCOMPARE(Rows(db, u"SELECT TNumber FROM Master ORDER BY 1"_s),
+                 (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+
+        // SIGTERM while a run writes (its journal exists): the database stays intact and holds
+        // every run that was logged as imported, whole, and nothing of the others.
+        const int files = 100;
+        const int perFile = 100;
+        for (int n = 0; n < files; ++n) {
+            QByteArray text;
+            for (int t = 0; t < perFile; ++t)
+                text += ResultsBlock(1000 + n * perFile + t);
+            WriteFileBytes(BatchFile(folder, n), text);
+        }
+        const QString journal = db + u"-journal"_s;
+        const QDeadlineTimer deadline(kTimeoutMs);
+        while (!QFile::exists(journal) && !deadline.hasExpired())
+            QThread::usleep(500);
+        QVERIFY2(QFile::exists(journal), "no run began");
+        QVERIFY(::kill(pid_t(watcher.pid()), SIGTERM) == 0);
+        QVERIFY(watcher.process().waitForFinished(kTimeoutMs));
+        QCOMPARE(watcher.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watcher.process().exitCode(), 0);
+        watcher.drain();
+        QVERIFY2(watcher.seen().last().startsWith(u"stopped"_s), qPrintable(watcher.seen().last()));
+
+        QCOMPARE(Rows(db, u"PRAGMA integrity_check"_s), QStringList{u"ok"_s});
+        int logged = 0;
+        for (const QString& line : watcher.seen())
+            if (line.startsWith(u"imported"_s) && line.contains(u"T.txt"_s))
+                logged += line.section(u' ', 3, 3).toInt();
+        QCOMPARE(Rows(db, u"SELECT count(*) FROM Master WHERE TNumber >= 1000"_s),
+                 QStringList{QString::number(logged)});
+        QCOMPARE(Rows(db, u"SELECT count(*) FROM Detail WHERE TNumber >= 1000"_s),
+                 QStringList{QString::number(2 * logged)});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZvfeeWatch)
+#include "test_zvfee_watch.moc"
