@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -228,6 +229,49 @@ private Q_SLOTS:
         form->ImportBtn->click();
         QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  2"_s});
         QCOMPARE(masterNumbers(*form), (QStringList{u"1"_s, u"2"_s}));
+    }
+
+    // Imported files are drawn in the disabled text colour with a tooltip; a file that changed
+    // since, and every file after "Empty", is drawn as any other.
+    void importedItemsMarked() {
+        const QString folder = resultsFolder(3);
+        auto form = start();
+        list(*form, folder);
+        const QStringList names = Texts(form->TRLocalList);
+        const QColor disabled =
+            form->TRLocalList->palette().color(QPalette::Disabled, QPalette::Text);
+        const auto marks = [&] {
+            QStringList out;
+            for (int row = 0; row < form->TRLocalList->count(); ++row) {
+                const QListWidgetItem* item = form->TRLocalList->item(row);
+                const QVariant colour = item->data(Qt::ForegroundRole);
+                out << (colour.isValid() ? colour.value<QBrush>().color() == disabled
+                                               ? u"disabled"_s
+                                               : u"other colour"_s
+                                         : u"plain"_s) +
+                           u' ' +
+                           item->toolTip().replace(
+                               QRegularExpression(u"\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d"_s),
+                               u"TIME"_s);
+            }
+            return out;
+        };
+        const QString imported = u"disabled Imported TIME, 1 tournaments"_s;
+        QCOMPARE(marks(), (QStringList{u"plain "_s, u"plain "_s, u"plain "_s}));
+
+        form->TRLocalList->item(0)->setSelected(true);
+        form->TRLocalList->item(2)->setSelected(true);
+        form->ImportBtn->click();
+        QCOMPARE(marks(), (QStringList{imported, u"plain "_s, imported}));
+        QCOMPARE(Texts(form->TRLocalList), names);
+        QCOMPARE(form->TRLocalList->selectedItems().size(), 2);
+
+        WriteFileBytes(folder + u'/' + names[0], ResultsBlock(1, "3"));
+        list(*form, folder);
+        QCOMPARE(marks(), (QStringList{u"plain "_s, u"plain "_s, imported}));
+
+        form->EmptyDBBtn->click();
+        QCOMPARE(marks(), (QStringList{u"plain "_s, u"plain "_s, u"plain "_s}));
     }
 
     void noSelection() {

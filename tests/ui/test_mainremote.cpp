@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <httplib.h>
@@ -83,6 +84,13 @@ private Q_SLOTS:
         QCOMPARE(form->MasterStatus->text(), QString()); // the fee views were closed
         QCOMPARE(form->TRStatus->text(), QString());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+        // The imported items are marked: their tooltip tells when and how many tournaments.
+        QStringList tips;
+        for (int row = 0; row < form->TRRemoteList->count(); ++row)
+            tips << form->TRRemoteList->item(row)->toolTip().remove(
+                QRegularExpression(u"\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d"_s));
+        QCOMPARE(tips, (QStringList{u"Imported , 2 tournaments"_s, QString(),
+                                    u"Imported , 1 tournaments"_s}));
         QVERIFY(server.stop());
         const QString log = server.log();
         QVERIFY(log.indexOf(u"Date=2024-03-01"_s) < log.indexOf(u"Date=24-03-02 Name=Short"_s));
