@@ -20,10 +20,12 @@ quint64 Load8(const char* p) {
     return word;
 }
 
-/// The bytes of a string of at most 8 bytes as one word, the rest zero.
+/// The bytes of a string of at most 8 bytes as one word, the rest zero. An empty value may come
+/// without any bytes at all (SQLite gives a null pointer for an empty blob).
 quint64 LoadShort(const char* p, qsizetype n) {
     quint64 word = 0;
-    std::memcpy(&word, p, size_t(n));
+    if (n > 0)
+        std::memcpy(&word, p, size_t(n));
     return word;
 }
 
