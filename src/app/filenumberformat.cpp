@@ -1,7 +1,9 @@
 #include "filenumberformat.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <string_view>
 
 namespace {
 QLocale makeFormat() {
@@ -18,25 +20,38 @@ const QLocale& FileNumberFormat() {
 
 void SetupFileNumberFormat() { (void)FileNumberFormat(); }
 
-QString FormatGeneral15(double value) {
+char* WriteGeneral15(double value, char* out) {
+    const auto copy = [out](std::string_view text) {
+        return std::copy(text.begin(), text.end(), out);
+    };
     if (std::isnan(value))
-        return QStringLiteral("NAN");
+        return copy("NAN");
     if (std::isinf(value))
-        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
-    // %.15G gives at most 15 significant digits with trailing zeros removed; the exponent form
-    // is then tidied to the "5E-5" style (no "+", no leading zeros in the exponent).
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
-    QString text = QString::fromLatin1(buf);
-    const qsizetype e = text.indexOf(u'E');
-    if (e < 0)
-        return text == u"-0" ? QStringLiteral("0") : text;
-    QString mantissa = text.left(e);
-    QString exponent = text.mid(e + 1);
-    bool negative = exponent.startsWith(u'-');
-    if (exponent.startsWith(u'+') || negative)
-        exponent.remove(0, 1);
-    while (exponent.size() > 1 && exponent.startsWith(u'0'))
-        exponent.remove(0, 1);
-    return mantissa + u'E' + (negative ? QStringLiteral("-") : QString()) + exponent;
+        return copy(value > 0 ? "INF" : "-INF");
+    if (value == 0) // -0 too
+        return copy("0");
+    // The digits of printf's "%.15g": at most 15 significant digits, correctly rounded (ties to
+    // even), trailing zeros dropped, the exponent form below 1E-4 and from 1E15 on. The exponent
+    // is then tidied to the "5E-5" style (no "+", no leading zeros).
+    char digits[kGeneral15Chars];
+    const char* end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
+    const char* e = std::find(static_cast<const char*>(digits), end, 'e');
+    out = std::copy(static_cast<const char*>(digits), e, out);
+    if (e == end)
+        return out;
+    *out++ = 'E';
+    const char* exponent = e + 1;
+    if (*exponent == '-')
+        *out++ = '-';
+    if (*exponent == '-' || *exponent == '+')
+        ++exponent;
+    while (exponent + 1 < end && *exponent == '0')
+        ++exponent;
+    return std::copy(exponent, end, out);
+}
+
+QString FormatGeneral15(double value) {
+    char text[kGeneral15Chars];
+    return QString::fromLatin1(text, WriteGeneral15(value, text) - text);
 }
