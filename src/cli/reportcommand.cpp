@@ -20,11 +20,14 @@ QString Help() {
     return QStringLiteral(
                "Usage: zvfee report [--db FILE] (--report CAPTION|INDEX | --sql TEXT)\n"
                "                    [--start yyyy-MM-dd] [--end yyyy-MM-dd] [--output FILE]\n"
+               "                    [--encoding windows-1252|utf-8]\n"
                "\n"
                "Runs a report of the catalogue, with its date range, or any SQL statement on the\n"
                "fee database and writes the rows as the Reports page's \"Export\" does: a header\n"
                "of quoted column names, one line per row, CR LF line ends, Windows-1252 text,\n"
                "numbers with the decimal separator of your locale (LC_ALL, LC_NUMERIC, LANG).\n"
+               "A text cell that starts with =, +, -, @, TAB or CR gets a leading ' inside its\n"
+               "quotes, so that a spreadsheet never runs it as a formula.\n"
                "\n"
                "Options:\n"
                "  --db FILE          the fee database (default: ZVFee2.db3 beside this program)\n"
@@ -33,15 +36,18 @@ QString Help() {
                "  --start DATE       only tournaments on or after DATE (with --report)\n"
                "  --end DATE         only tournaments on or before DATE (with --report)\n"
                "  --output FILE      the CSV file, created or replaced whole (default: standard\n"
-               "                     output)\n"
+               "                     output); a device or FIFO is written as it is\n"
+               "  --encoding NAME    windows-1252 (the default) or utf-8 (with a byte-order mark,\n"
+               "                     which spreadsheets detect)\n"
                "  -h, --help         this help\n"
                "\n"
                "Reports:\n") +
            catalogue +
            QStringLiteral(
                "\n"
-               "A statement without result columns (a change to the tables) is carried out and\n"
-               "said so on standard error; no CSV is written then.\n"
+               "The database is opened read-only: a statement that would change it fails with\n"
+               "the database's message. Any other statement without result columns is carried\n"
+               "out and said so on standard error; no CSV is written then.\n"
                "\n"
                "Exit status:\n"
                "  0  the CSV was written (or a statement without result columns carried out)\n"
@@ -57,18 +63,31 @@ const RegisterCommand registration({QStringLiteral("report"),
                                     Help(), RunReportCommand});
 
 struct ReportOptions {
-    QString db, report, sql, start, end, output;
+    QString db, report, sql, start, end, output, encoding;
     bool haveSql = false;
 };
+
+/// The encoding an --encoding value names (letter case ignored); none for an unknown name.
+std::optional<CsvEncoding> EncodingNamed(const QString& name) {
+    if (name.compare(u"windows-1252", Qt::CaseInsensitive) == 0)
+        return CsvEncoding::Windows1252;
+    if (name.compare(u"utf-8", Qt::CaseInsensitive) == 0)
+        return CsvEncoding::Utf8;
+    return std::nullopt;
+}
 
 /// Reads "--name VALUE" and "--name=VALUE"; returns an error text, empty when all is well.
 QString ParseOptions(const QStringList& args, ReportOptions& options, bool& help) {
     const struct {
         const char16_t* name;
         QString ReportOptions::*field;
-    } known[] = {{u"--db", &ReportOptions::db},   {u"--report", &ReportOptions::report},
-                 {u"--sql", &ReportOptions::sql}, {u"--start", &ReportOptions::start},
-                 {u"--end", &ReportOptions::end}, {u"--output", &ReportOptions::output}};
+    } known[] = {{u"--db", &ReportOptions::db},
+                 {u"--report", &ReportOptions::report},
+                 {u"--sql", &ReportOptions::sql},
+                 {u"--start", &ReportOptions::start},
+                 {u"--end", &ReportOptions::end},
+                 {u"--output", &ReportOptions::output},
+                 {u"--encoding", &ReportOptions::encoding}};
     QStringList seen;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -108,6 +127,8 @@ QString ParseOptions(const QStringList& args, ReportOptions& options, bool& help
         return QStringLiteral("--db needs a file");
     if (seen.contains(QStringLiteral("--output")) && options.output.isEmpty())
         return QStringLiteral("--output needs a file");
+    if (seen.contains(QStringLiteral("--encoding")) && !EncodingNamed(options.encoding))
+        return QStringLiteral("--encoding is windows-1252 or utf-8");
     return QString();
 }
 
@@ -156,10 +177,11 @@ int RunReportCommand(const QStringList& args) {
         return UsageError(self, QStringLiteral("--start and --end go with --report only"));
     }
 
-    // The report reads an existing database; it never creates an empty one in passing.
+    // The report reads an existing database; it never creates an empty one in passing, and it
+    // never changes one.
     FeeDatabase db;
     db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
-    db.Open();
+    db.OpenReadOnly();
 
     // The window's "Load" runs nothing for an empty text, and its "Export" then finds the view
     // closed.
@@ -173,7 +195,8 @@ int RunReportCommand(const QStringList& args) {
         PrintErr(ReportRunMessage(run) + u'\n');
         return kExitOk;
     }
-    const QByteArray bytes = BuildCsvFile(view, QLocale::system());
+    const CsvEncoding encoding = EncodingNamed(options.encoding).value_or(CsvEncoding::Windows1252);
+    const QByteArray bytes = BuildCsvFile(view, QLocale::system(), encoding);
     if (options.output.isEmpty()) {
         if (!WriteStandardOutput(bytes)) {
             PrintErr(QStringLiteral("Cannot write the report to standard output\n"));

@@ -63,6 +63,10 @@ void FeeDatabase::Open() {
     openWith(SQLITE_OPEN_READWRITE);
 }
 
+void FeeDatabase::OpenReadOnly() {
+    openWith(SQLITE_OPEN_READONLY);
+}
+
 void FeeDatabase::CreateDatabase() {
     openWith(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }

@@ -54,6 +54,9 @@ public:
     /// Opens the existing file for reading and writing, never creating it.
     /// Raises "Cannot open file %s" with the full path.
     void Open();
+    /// Opens the existing file for reading only: every statement that would write to it fails
+    /// with the engine's "attempt to write a readonly database".
+    void OpenReadOnly();
     /// Creates a new empty database file at the path and opens it.
     void CreateDatabase();
     void Close();

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <optional>
@@ -52,77 +53,136 @@ QStringList UniqueColumnNames(const QStringList& names) {
 
 namespace {
 
-/// Which cells of a column are NULL. Most columns hold none, so the bits are kept only from the
-/// first NULL on.
-class NullMask {
+/// Whether a double is a whole number that a 64-bit integer holds exactly.
+bool IsWholeInt64(double value) {
+    return value == std::trunc(value) && value >= -9223372036854775808.0 &&
+           value < 9223372036854775808.0;
+}
+
+ColumnKind CellKindOf(ColumnKind column, int type, sqlite3_value* value) {
+    switch (column) {
+    case ColumnKind::Text:
+    case ColumnKind::Blob:
+        return column;
+    case ColumnKind::Float:
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+            return column;
+        break;
+    case ColumnKind::Integer:
+        if (type == SQLITE_INTEGER)
+            return column;
+        if (type == SQLITE_FLOAT)
+            return IsWholeInt64(sqlite3_value_double(value)) ? column : ColumnKind::Float;
+        break;
+    }
+    return type == SQLITE_BLOB ? ColumnKind::Blob : ColumnKind::Text;
+}
+
+/// A set of rows of a column (its NULLs, its values of their own form). Most columns hold none,
+/// so the bits are kept only from the first row on.
+class RowMask {
 public:
-    void append(bool null) {
-        if (null) {
-            const size_t word = size_t(m_size) / 64;
-            if (word >= m_bits.size())
-                m_bits.resize(word + 1, 0);
-            m_bits[word] |= quint64(1) << (m_size % 64);
-        }
-        ++m_size;
+    void set(qsizetype row) {
+        const size_t word = size_t(row) / 64;
+        if (word >= m_bits.size())
+            m_bits.resize(word + 1, 0);
+        m_bits[word] |= quint64(1) << (row % 64);
     }
     bool test(qsizetype row) const {
         const size_t word = size_t(row) / 64;
         return word < m_bits.size() && ((m_bits[word] >> (row % 64)) & 1) != 0;
     }
+    bool empty() const { return m_bits.empty(); }
 
 private:
     std::vector<quint64> m_bits;
-    qsizetype m_size = 0;
+};
+
+/// A value that keeps its own form in a column of another kind.
+struct OwnValue {
+    qsizetype row;
+    ColumnKind kind;
+    double real; ///< Float
+    quint32 id;  ///< Text and Blob: the id in the set's TextStore
 };
 
 /// The values of one column, held in the column's kind. Text and blob cells are ids into the
-/// set's TextStore. The null mask covers every kind.
+/// set's TextStore. The null mask covers every kind; a value of its own form leaves a 0 in the
+/// column's values and is found in owns.
 struct ColumnData {
     ResultColumn info;
     std::vector<qint64> integers;
     std::vector<double> reals;
     std::vector<quint32> ids;
-    NullMask nulls;
+    RowMask nulls;
+    RowMask own;
+    std::vector<OwnValue> owns; ///< by row
 
     /// Appends the value of one cell. The value is read through sqlite3_column_value and the
     /// value functions, one call into the connection per cell: every column function takes the
     /// connection's mutex, which costs more than the copy itself on millions of rows. The
     /// connection is used by one thread only, so the unprotected value is safe here.
-    void append(sqlite3_stmt* stmt, int index, TextStore& store) {
+    void append(sqlite3_stmt* stmt, int index, qsizetype row, TextStore& store) {
         sqlite3_value* value = sqlite3_column_value(stmt, index);
-        const bool null = sqlite3_value_type(value) == SQLITE_NULL;
-        nulls.append(null);
+        const int type = sqlite3_value_type(value);
+        const bool null = type == SQLITE_NULL;
+        if (null)
+            nulls.set(row);
+        const ColumnKind kind = null ? info.kind : CellKindOf(info.kind, type, value);
+        if (kind != info.kind) {
+            own.set(row);
+            OwnValue odd{row, kind, 0.0, 0};
+            if (kind == ColumnKind::Float)
+                odd.real = sqlite3_value_double(value);
+            else
+                odd.id = intern(value, kind, store);
+            owns.push_back(odd);
+        }
+        const bool held = !null && kind == info.kind;
         switch (info.kind) {
         case ColumnKind::Integer:
-            integers.push_back(null ? 0 : sqlite3_value_int64(value));
+            integers.push_back(held ? sqlite3_value_int64(value) : 0);
             break;
         case ColumnKind::Float:
-            reals.push_back(null ? 0.0 : sqlite3_value_double(value));
+            reals.push_back(held ? sqlite3_value_double(value) : 0.0);
             break;
         case ColumnKind::Text:
-        case ColumnKind::Blob: {
-            if (null) {
-                ids.push_back(0);
-                break;
-            }
-            // Text is read as UTF-8, the database's own encoding, so no conversion runs for a
-            // value that repeats; it becomes a QString only when it is read.
-            const void* data = info.kind == ColumnKind::Text
-                                   ? static_cast<const void*>(sqlite3_value_text(value))
-                                   : sqlite3_value_blob(value);
-            const int size = sqlite3_value_bytes(value);
-            ids.push_back(store.intern(QByteArrayView(static_cast<const char*>(data), size)));
+        case ColumnKind::Blob:
+            ids.push_back(held ? intern(value, kind, store) : 0);
             break;
         }
-        }
+    }
+
+    /// Text is read as UTF-8, the database's own encoding, so no conversion runs for a value
+    /// that repeats; it becomes a QString only when it is read.
+    static quint32 intern(sqlite3_value* value, ColumnKind kind, TextStore& store) {
+        const void* data = kind == ColumnKind::Text
+                               ? static_cast<const void*>(sqlite3_value_text(value))
+                               : sqlite3_value_blob(value);
+        const int size = sqlite3_value_bytes(value);
+        return store.intern(QByteArrayView(static_cast<const char*>(data), size));
+    }
+
+    const OwnValue* ownValue(qsizetype row) const {
+        if (!own.test(row))
+            return nullptr;
+        const auto it = std::lower_bound(owns.begin(), owns.end(), row,
+                                         [](const OwnValue& v, qsizetype r) { return v.row < r; });
+        return &*it;
     }
 };
 
+} // namespace
+
+ColumnKind CellKindFor(ColumnKind column, sqlite3_value* value) {
+    return CellKindOf(column, sqlite3_value_type(value), value);
+}
+
+namespace {
 /// A double as a key code: equal values give equal codes (0.0 and -0.0 included).
 qint64 FloatKeyCode(double value) {
     return std::bit_cast<qint64>(value == 0.0 ? 0.0 : value);
 }
-
 } // namespace
 
 struct ResultSet::Data {
@@ -157,7 +217,7 @@ std::optional<qint64> ResultSet::Data::keyCode(const ResultSet& from, qsizetype 
     bool ok = false;
     switch (columns[size_t(keyColumn)].info.kind) {
     case ColumnKind::Integer: {
-        if (from.column(column).kind == ColumnKind::Float) {
+        if (from.cellKind(row, column) == ColumnKind::Float) {
             const double real = value.toDouble();
             if (real != std::floor(real) || std::abs(real) > 9.0e18)
                 return std::nullopt;
@@ -199,7 +259,10 @@ void ResultSet::Data::buildIndex() {
         keyCodes.assign(key.ids.begin(), key.ids.end());
         codes = keyCodes;
     }
-    index.build(codes, [&key](size_t row) { return key.nulls.test(qsizetype(row)); });
+    // NULL keys and keys of their own form (a text in a number column) equal no master key.
+    index.build(codes, [&key](size_t row) {
+        return key.nulls.test(qsizetype(row)) || key.own.test(qsizetype(row));
+    });
 }
 
 ResultSet::ResultSet(QObject* parent) : QObject(parent), d(std::make_unique<Data>()) {}
@@ -242,7 +305,7 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
     qsizetype rows = 0;
     for (; row; row = db.Step(stmt), ++rows)
         for (int i = 0; i < count; ++i)
-            columns[size_t(i)].append(stmt.get(), i, store);
+            columns[size_t(i)].append(stmt.get(), i, rows, store);
 
     Q_EMIT aboutToReset();
     d->columns.swap(columns);
@@ -315,36 +378,61 @@ bool ResultSet::isNull(qsizetype row, int column) const {
     return d->columns[size_t(column)].nulls.test(source);
 }
 
+ColumnKind ResultSet::cellKind(qsizetype row, int column) const {
+    if (column < 0 || column >= columnCount())
+        return ColumnKind::Text;
+    const ColumnData& data = d->columns[size_t(column)];
+    const qsizetype source = sourceRow(row);
+    if (source < 0 || data.own.empty())
+        return data.info.kind;
+    const OwnValue* own = data.ownValue(source);
+    return own ? own->kind : data.info.kind;
+}
+
 qint64 ResultSet::integerAt(qsizetype row, int column) const {
-    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Integer)
+    if (isNull(row, column) || cellKind(row, column) != ColumnKind::Integer)
         return 0;
     return d->columns[size_t(column)].integers[size_t(sourceRow(row))];
 }
 
 double ResultSet::realAt(qsizetype row, int column) const {
-    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Float)
+    if (isNull(row, column) || cellKind(row, column) != ColumnKind::Float)
         return 0.0;
-    return d->columns[size_t(column)].reals[size_t(sourceRow(row))];
+    const ColumnData& data = d->columns[size_t(column)];
+    const qsizetype source = sourceRow(row);
+    if (const OwnValue* own = data.ownValue(source))
+        return own->real;
+    return data.reals[size_t(source)];
+}
+
+QByteArrayView ResultSet::bytesAt(qsizetype row, int column) const {
+    if (isNull(row, column))
+        return {};
+    const ColumnKind kind = cellKind(row, column);
+    if (kind != ColumnKind::Text && kind != ColumnKind::Blob)
+        return {};
+    const ColumnData& data = d->columns[size_t(column)];
+    const qsizetype source = sourceRow(row);
+    const OwnValue* own = data.ownValue(source);
+    return d->store.bytes(own ? own->id : data.ids[size_t(source)]);
 }
 
 QString ResultSet::textAt(qsizetype row, int column) const {
-    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Text)
+    if (cellKind(row, column) != ColumnKind::Text)
         return {};
-    const quint32 id = d->columns[size_t(column)].ids[size_t(sourceRow(row))];
-    return QString::fromUtf8(d->store.bytes(id));
+    return QString::fromUtf8(bytesAt(row, column));
 }
 
 QByteArray ResultSet::blobAt(qsizetype row, int column) const {
-    if (isNull(row, column) || d->columns[size_t(column)].info.kind != ColumnKind::Blob)
+    if (cellKind(row, column) != ColumnKind::Blob)
         return {};
-    const quint32 id = d->columns[size_t(column)].ids[size_t(sourceRow(row))];
-    return d->store.bytes(id).toByteArray();
+    return bytesAt(row, column).toByteArray();
 }
 
 QVariant ResultSet::value(qsizetype row, int column) const {
     if (isNull(row, column))
         return {};
-    switch (d->columns[size_t(column)].info.kind) {
+    switch (cellKind(row, column)) {
     case ColumnKind::Integer:
         return integerAt(row, column);
     case ColumnKind::Float:

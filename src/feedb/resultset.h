@@ -7,6 +7,7 @@
 #include <memory>
 
 class FeeDatabase;
+struct sqlite3_value;
 
 /// The kind of a result column: from its declared type by SQLite's affinity rules, or, for an
 /// expression, from the storage class of its value in the first row (NULL or no row: Text).
@@ -23,6 +24,13 @@ struct ResultColumn {
 /// type code of the first row's value; SQLITE_NULL, or 0 for no row, gives Text).
 ColumnKind ColumnKindFor(const QString& declType, int storageClass);
 
+/// The form in which a non-NULL value is held in a column of the given kind. A value that fits
+/// takes the column's kind: any number in a Float column; an integer, or a whole float within the
+/// 64-bit range, in an Integer column; any value in a Text column (as its text) or a Blob column
+/// (as its bytes). A value that does not fit keeps its own form: a text in a number column stays
+/// Text (a blob stays Blob), and a fraction in an Integer column stays Float.
+ColumnKind CellKindFor(ColumnKind column, sqlite3_value* value);
+
 /// The names of result columns after the repeated-name rule: a name that repeats an earlier one,
 /// letter case ignored, gets "_1" appended, or "_2" when that is taken too, and so on.
 QStringList UniqueColumnNames(const QStringList& names);
@@ -30,7 +38,8 @@ QStringList UniqueColumnNames(const QStringList& names);
 /// A read-only snapshot of every row of one query, with a current row. Values are held per column
 /// in the column's kind (an integer column holds 64-bit integers, a floating-point column doubles,
 /// a text column indexes into a store where every distinct text is kept once), each cell possibly
-/// NULL. Texts are kept whole. Opening raises ZvError with the database's message when the query
+/// NULL; the few values that do not fit their column keep their own form (CellKindFor). Texts
+/// are kept whole. Opening raises ZvError with the database's message when the query
 /// fails; a closed set has no columns and no rows.
 ///
 /// A set can be linked to a master set on a key column (linkTo): it then shows only the rows
@@ -59,11 +68,18 @@ public:
     qsizetype totalRowCount() const;
 
     bool isNull(qsizetype row, int column) const;
-    qint64 integerAt(qsizetype row, int column) const;  ///< Integer columns
-    double realAt(qsizetype row, int column) const;     ///< Float columns
-    QString textAt(qsizetype row, int column) const;    ///< Text columns (full text, never cut)
-    QByteArray blobAt(qsizetype row, int column) const; ///< Blob columns
-    /// The cell as a variant of its column's kind; an invalid QVariant for NULL.
+    /// The form of the cell's value: its column's kind, or the value's own kind where it does not
+    /// fit the column (CellKindFor). A NULL cell has its column's kind.
+    ColumnKind cellKind(qsizetype row, int column) const;
+    // The value of a cell of that kind (cellKind); 0 or empty for NULL and other kinds.
+    qint64 integerAt(qsizetype row, int column) const;
+    double realAt(qsizetype row, int column) const;
+    QString textAt(qsizetype row, int column) const; ///< the full text, never cut
+    QByteArray blobAt(qsizetype row, int column) const;
+    /// The UTF-8 bytes of a Text cell or the bytes of a Blob cell, read in place: valid until
+    /// the set is opened again or closed.
+    QByteArrayView bytesAt(qsizetype row, int column) const;
+    /// The cell as a variant of its kind (cellKind); an invalid QVariant for NULL.
     QVariant value(qsizetype row, int column) const;
 
     /// 0-based current row, -1 when there are no rows (or the set is closed).

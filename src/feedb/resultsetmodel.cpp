@@ -77,7 +77,8 @@ QVariant ResultSetModel::data(const QModelIndex& index, int role) const {
         return {};
     const int row = index.row();
     const int column = index.column();
-    const ColumnKind kind = m_set->column(column).kind;
+    // A value of its own form (a text in a number column) shows as that form.
+    const ColumnKind kind = m_set->cellKind(row, column);
     if (role == Qt::TextAlignmentRole) {
         const bool number = kind == ColumnKind::Integer || kind == ColumnKind::Float;
         return int((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);

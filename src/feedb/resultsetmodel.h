@@ -11,7 +11,8 @@ class ResultSet;
 QString FormatFloat00(double value, const QLocale& locale);
 
 /// The grid model of a result view. It reads the ResultSet's rows in place (nothing is copied),
-/// shows floating-point cells as "0.00" in the user's locale, NULL as an empty cell, the column
+/// shows each cell in the form of its value (ResultSet::cellKind): floating-point values as "0.00"
+/// in the user's locale, texts as they are, NULL as an empty cell, the column
 /// names as titles and a marker on the current row in the row indicator. Read-only.
 ///
 /// Titles can carry extra data (a bold font for the sort column) through setHeaderData; it is

@@ -14,7 +14,7 @@ bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages&
     if (path.isEmpty())
         return false;
     // The rows are read by index, so neither the grid nor the status line follows the walk.
-    const QByteArray bytes = BuildCsvFile(view, locale);
+    const QByteArray bytes = BuildCsvFile(view, locale, chooser.chosenEncoding());
     view.setCurrentRow(0);
     WriteCsvFile(path, bytes);
     messages.information(QString::fromUtf16(kReportTableSavedText));

@@ -3,14 +3,18 @@
 #include <QFileDialog>
 #include <QStandardPaths>
 
-void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileName) {
+const QString ExportSaveDialog::kUtf8Filter = QStringLiteral("CSV UTF-8 (*.csv)");
+
+void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileName,
+                                 const QString& lastFilter) {
     dialog.setWindowTitle(QStringLiteral("Export data to CSV file"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"),
+    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), kUtf8Filter,
                            QStringLiteral("Text files (*.txt)"),
                            QStringLiteral("All files (*.*)")});
-    dialog.selectNameFilter(QStringLiteral("CSV files (*.csv)"));
+    dialog.selectNameFilter(lastFilter.isEmpty() ? QStringLiteral("CSV files (*.csv)")
+                                                 : lastFilter);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setSizeGripEnabled(true);
@@ -28,9 +32,14 @@ void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileNam
 
 QString ExportSaveDialog::chooseExportFile() {
     QFileDialog dialog(m_parent);
-    Configure(dialog, m_lastFileName);
+    Configure(dialog, m_lastFileName, m_lastFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     m_lastFileName = dialog.selectedFiles().constFirst();
+    m_lastFilter = dialog.selectedNameFilter();
     return m_lastFileName;
+}
+
+CsvEncoding ExportSaveDialog::chosenEncoding() const {
+    return m_lastFilter == kUtf8Filter ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
 }

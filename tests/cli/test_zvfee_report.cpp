@@ -1,4 +1,5 @@
 #include "feedatabase.h"
+#include "fiforeader.h"
 #include "reportfixture.h"
 #include "testsupport.h"
 
@@ -32,8 +33,9 @@ Run RunZvfee(const QStringList& args, const QStringList& localeVariables = {"LAN
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+/// A fixture of tests/data/reportcsv, or any file by its full path.
 QByteArray Golden(const QString& name) {
-    QFile f(TestDataPath(QStringLiteral("reportcsv/") + name));
+    QFile f(name.startsWith(u'/') ? name : TestDataPath(QStringLiteral("reportcsv/") + name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 } // namespace
@@ -76,6 +78,14 @@ private Q_SLOTS:
             << c << "total-fees-no-rows-in-range.csv";
         QTest::newRow("master only")
             << QStringList{"--report", "Master only"} << c << "master-only.csv";
+        QTest::newRow("values of their own form")
+            << QStringList{"--sql", OwnFormValuesSql()} << c << "own-form-values.csv";
+        QTest::newRow("formulas guarded")
+            << QStringList{"--sql", FormulaTextsSql()} << c << "formula-guard.csv";
+        QTest::newRow("UTF-8") << QStringList{"--report", "1", "--encoding", "utf-8"} << c
+                               << "fees-by-player-utf8.csv";
+        QTest::newRow("Windows-1252 by name")
+            << QStringList{"--report", "1", "--encoding=Windows-1252"} << c << "fees-by-player.csv";
     }
     void writesTheExportBytes() {
         QFETCH(QStringList, args);
@@ -118,6 +128,8 @@ private Q_SLOTS:
             << QStringList{"--report", "1", "--output"} << "--output needs a value";
         QTest::newRow("option twice")
             << QStringList{"--report", "1", "--report", "2"} << "--report given twice";
+        QTest::newRow("unknown encoding") << QStringList{"--report", "1", "--encoding", "latin1"}
+                                          << "--encoding is windows-1252 or utf-8";
     }
     void usageErrors() {
         QFETCH(QStringList, args);
@@ -158,19 +170,44 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path));
     }
 
-    void statementWithoutColumnsIsCarriedOut() {
-        const QString path = m_dir.filePath(QStringLiteral("change.db3"));
+    /// The report never changes the database: a writing statement fails with the engine's
+    /// message and the file stays byte for byte; a statement that writes nothing still runs.
+    void databaseIsReadOnly_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString readOnly = QStringLiteral("attempt to write a readonly database\n");
+        QTest::newRow("delete") << "DELETE FROM Detail" << 1 << readOnly;
+        QTest::newRow("insert") << "INSERT INTO Master (TNumber) VALUES (99)" << 1 << readOnly;
+        QTest::newRow("update") << "UPDATE Detail SET Fees = 0" << 1 << readOnly;
+        QTest::newRow("drop") << "DROP TABLE Detail" << 1 << readOnly;
+        QTest::newRow("writing query")
+            << "INSERT INTO Master (TNumber) VALUES (98) RETURNING *" << 1 << readOnly;
+        QTest::newRow("temporary table") << "CREATE TEMP TABLE t (a)" << 0 << "carried out";
+    }
+    void databaseIsReadOnly() {
+        QFETCH(QString, sql);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString path = m_dir.filePath(QStringLiteral("readonly.db3"));
+        QFile::remove(path);
         QVERIFY(QFile::copy(m_db, path));
-        const Run run =
-            RunZvfee({"report", "--db", path, "--sql", "DELETE FROM Detail WHERE TNumber = 1"});
-        QCOMPARE(run.exitCode, 0);
+        const QByteArray before = Golden(path);
+        const Run run = RunZvfee({"report", "--db", path, "--sql", sql});
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QCOMPARE(run.out, QByteArray());
-        QVERIFY2(run.err.contains(QStringLiteral("carried out")) &&
-                     run.err.contains(QStringLiteral("Rows changed: 2")),
-                 qPrintable(run.err));
-        const Run after =
-            RunZvfee({"report", "--db", path, "--sql", "SELECT COUNT(*) FROM Detail"});
-        QCOMPARE(after.out, QByteArray("\"COUNT(*)\"\r\n6\r\n"));
+        QVERIFY(Golden(path) == before);
+    }
+
+    /// A FIFO (or a device) is written as it is, never replaced by a file.
+    void outputOntoAFifo() {
+        const QString path = m_dir.filePath(QStringLiteral("pipe.csv"));
+        FifoReader reader(path);
+        const Run run = RunZvfee({"report", "--db", m_db, "--report", "1", "--output", path});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(reader.bytes(), Golden(QStringLiteral("fees-by-player.csv")));
+        QVERIFY(IsFifo(path));
     }
 };
 

@@ -297,6 +297,25 @@ private Q_SLOTS:
         QCOMPARE(detail.rowCount(), 6);
     }
 
+    /// A key of its own form (a text or a fraction in an integer key column) equals no key of
+    /// the other kind; a whole float is the integer it holds.
+    void keysOfTheirOwnFormLinkNothing() {
+        ResultSet master;
+        ResultSet detail;
+        detail.linkTo(&master, QStringLiteral("TNumber"));
+        master.open(m_db, QStringLiteral("SELECT 5 AS TNumber UNION ALL SELECT 5.5"
+                                         " UNION ALL SELECT 0"));
+        detail.open(m_db, QStringLiteral("SELECT 5 AS TNumber, 'a' AS Player UNION ALL"
+                                         " SELECT 'x', 'b' UNION ALL SELECT 5.5, 'c'"
+                                         " UNION ALL SELECT 5.0, 'd'"));
+        QCOMPARE(master.cellKind(1, 0), ColumnKind::Float);
+        QCOMPARE(playersOf(detail), QStringList({"a", "d"}));
+        master.setCurrentRow(1);
+        QCOMPARE(detail.rowCount(), 0);
+        master.setCurrentRow(2);
+        QCOMPARE(detail.rowCount(), 0); // not the text, which once read as 0
+    }
+
     void textKeysLink() {
         ResultSet master;
         ResultSet detail;

@@ -52,6 +52,62 @@ private Q_SLOTS:
         QCOMPARE(cell(model, 0, 0), shown);
     }
 
+    /// A value that does not fit its column shows in its own form; values that fit as before.
+    void valuesShowInTheirOwnForm_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("integerColumn");
+        QTest::addColumn<QString>("floatColumn");
+        QTest::addColumn<int>("alignment");
+        const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
+        const int right = int(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("list") << "'a,b,c'"
+                              << "a,b,c"
+                              << "a,b,c" << left;
+        QTest::newRow("date") << "'2024-05-03'"
+                              << "2024-05-03"
+                              << "2024-05-03" << left;
+        QTest::newRow("phone") << "'+41 79'"
+                               << "+41 79"
+                               << "+41 79" << left;
+        QTest::newRow("empty text") << "''"
+                                    << ""
+                                    << "" << left;
+        QTest::newRow("fraction") << "1.0 / 3"
+                                  << "0.33"
+                                  << "0.33" << right;
+        QTest::newRow("beyond 64 bits") << "1e19"
+                                        << "10000000000000000000.00"
+                                        << "10000000000000000000.00" << right;
+        QTest::newRow("whole float fits") << "7.0"
+                                          << "7"
+                                          << "7.00" << right;
+        QTest::newRow("integer fits") << "-42"
+                                      << "-42"
+                                      << "-42.00" << right;
+        QTest::newRow("blob") << "x'00'"
+                              << "(BLOB)"
+                              << "(BLOB)" << left;
+    }
+    void valuesShowInTheirOwnForm() {
+        QFETCH(QString, value);
+        QFETCH(QString, integerColumn);
+        QFETCH(QString, floatColumn);
+        QFETCH(int, alignment);
+        ResultSet set;
+        ResultSetModel model(&set);
+        model.setLocale(QLocale::c());
+        // The first row gives each column its kind; the second holds the value.
+        set.open(m_db,
+                 QStringLiteral("SELECT 1 AS i, 1.5 AS f UNION ALL SELECT %1, %1").arg(value));
+        QCOMPARE(set.column(0).kind, ColumnKind::Integer);
+        QCOMPARE(set.column(1).kind, ColumnKind::Float);
+        QCOMPARE(cell(model, 1, 0), integerColumn);
+        QCOMPARE(cell(model, 1, 1), floatColumn);
+        QCOMPARE(model.data(model.index(1, 0), Qt::TextAlignmentRole).toInt(), alignment);
+        QCOMPARE(cell(model, 0, 0), QStringLiteral("1"));
+        QCOMPARE(cell(model, 0, 1), QStringLiteral("1.50"));
+    }
+
     void showsCellsTitlesAndCurrentRow() {
         ResultSet set;
         ResultSetModel model(&set);

@@ -19,10 +19,25 @@ void CreateReportFixture(FeeDatabase& db, const QString& path) {
         "INSERT INTO Numbers VALUES (1, 0, 0.0001), (2, -42, 0.00005), (3, 9007199254740993, "
         "1e15), (4, 10, 999999999999999), (5, 1, 0.1 + 0.2), (6, 2, 1.0 / 3),"
         " (7, 3, -3.25), (8, 4, 123456789.123456789), (9, 5, 10.0), (10, 6, -0.0);"
+        // Values that do not fit their column's kind, and texts a spreadsheet reads as formulas.
+        "CREATE TABLE Odd (Id INTEGER, Whole INTEGER, Value REAL, Name TEXT);"
+        "INSERT INTO Odd VALUES (1, 'a,b,c', 'x\"y', '=lead'), (2, '2024-05-03', '12,5', '=1+1'),"
+        " (3, '+41 79', 2, '+41 79'), (4, 1.0 / 3, -0.5, '-x'), (5, 7.0, NULL, '@SUM(A1)'),"
+        " (6, x'00ff', x'10', char(9) || 'tab'), (7, 1e300, '', char(13) || 'cr'),"
+        " (8, -42, 3.25, '''quoted'), (9, NULL, '-1', ' =spaced');"
         "COMMIT;"));
 }
 
 QString FeesByPlayerSql() {
     return QStringLiteral("SELECT Player, COUNT(DISTINCT TNumber) as Tournaments, SUM(Fees) AS "
                           "Fees FROM Master INNER JOIN Detail USING (TNumber) GROUP BY Player");
+}
+
+QString OwnFormValuesSql() {
+    return QStringLiteral("SELECT Id, Whole, Value, CASE Id WHEN 1 THEN 10 WHEN 2 THEN 'ten' ELSE"
+                          " Id / 4.0 END AS Mixed FROM Odd ORDER BY Id");
+}
+
+QString FormulaTextsSql() {
+    return QStringLiteral("SELECT Name AS \"=Name\", Whole AS \"-Whole\" FROM Odd ORDER BY Id");
 }

@@ -6,8 +6,16 @@ class FeeDatabase;
 
 /// Creates the fee database at path with a few tournaments whose values exercise the export:
 /// quotes, commas and a line break in names, non-ASCII names, NULLs in every kind of column,
-/// fees that sum to 12.5 and one of 0.00005, plus a table of number forms.
+/// fees that sum to 12.5 and one of 0.00005, plus a table of number forms and a table Odd of
+/// values that do not fit their column's kind and of texts that start like formulas.
 void CreateReportFixture(FeeDatabase& db, const QString& path);
 
 /// The statement the "Fees by Player" entry composes without dates.
 QString FeesByPlayerSql();
+
+/// The table Odd with its values as they are, and an expression column whose first row makes it
+/// an integer column while later rows hold a text and fractions.
+QString OwnFormValuesSql();
+
+/// Texts of table Odd that start like formulas, under column names that do so too.
+QString FormulaTextsSql();

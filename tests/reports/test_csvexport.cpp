@@ -1,5 +1,6 @@
 #include "csvexport.h"
 #include "feedatabase.h"
+#include "fiforeader.h"
 #include "reportcatalogue.h"
 #include "reportfixture.h"
 #include "resultset.h"
@@ -10,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
+
+Q_DECLARE_METATYPE(CsvEncoding)
 
 namespace {
 QByteArray ReadAll(const QString& path) {
@@ -59,39 +63,53 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("golden");
+        QTest::addColumn<CsvEncoding>("encoding");
         QTest::newRow("fees by player") << FeesByPlayerSql() << "C"
-                                        << "fees-by-player.csv";
+                                        << "fees-by-player.csv" << CsvEncoding::Windows1252;
         QTest::newRow("decimal comma quotes only numbers holding one")
             << FeesByPlayerSql() << "de_DE"
-            << "fees-by-player-decimal-comma.csv";
+            << "fees-by-player-decimal-comma.csv" << CsvEncoding::Windows1252;
         QTest::newRow("columns without rows: header alone")
             << Catalogue(1, QDate(2030, 1, 1)) << "C"
-            << "header-only.csv";
+            << "header-only.csv" << CsvEncoding::Windows1252;
         QTest::newRow("total fees in an empty range: text-kind NULL")
             << Catalogue(5, QDate(2030, 1, 1)) << "C"
-            << "total-fees-no-rows-in-range.csv";
+            << "total-fees-no-rows-in-range.csv" << CsvEncoding::Windows1252;
         QTest::newRow("one column") << "SELECT TNumber FROM Master ORDER BY TNumber"
                                     << "C"
-                                    << "one-column.csv";
+                                    << "one-column.csv" << CsvEncoding::Windows1252;
         QTest::newRow("NULL numbers first, middle and last")
             << "SELECT Seconds, Entrants, Bonus FROM Master ORDER BY TNumber"
             << "C"
-            << "nulls-first-middle-last.csv";
+            << "nulls-first-middle-last.csv" << CsvEncoding::Windows1252;
         QTest::newRow("master only") << Catalogue(6) << "C"
-                                     << "master-only.csv";
+                                     << "master-only.csv" << CsvEncoding::Windows1252;
         QTest::newRow("number forms") << "SELECT Whole, Value FROM Numbers ORDER BY Id"
                                       << "C"
-                                      << "number-forms.csv";
+                                      << "number-forms.csv" << CsvEncoding::Windows1252;
+        QTest::newRow("values of their own form")
+            << OwnFormValuesSql() << "C"
+            << "own-form-values.csv" << CsvEncoding::Windows1252;
+        QTest::newRow("own form, decimal comma: quoted numbers are not guarded")
+            << OwnFormValuesSql() << "de_DE"
+            << "own-form-values-decimal-comma.csv" << CsvEncoding::Windows1252;
+        QTest::newRow("formulas guarded, header included")
+            << FormulaTextsSql() << "C"
+            << "formula-guard.csv" << CsvEncoding::Windows1252;
+        QTest::newRow("UTF-8 with byte-order mark")
+            << FeesByPlayerSql() << "C"
+            << "fees-by-player-utf8.csv" << CsvEncoding::Utf8;
     }
     void buildsTheFileByteForByte() {
         QFETCH(QString, sql);
         QFETCH(QString, locale);
         QFETCH(QString, golden);
+        QFETCH(CsvEncoding, encoding);
         ResultSet view;
         view.open(m_db, sql);
         view.setCurrentRow(view.rowCount() - 1);
         const qsizetype current = view.currentRow();
-        QCOMPARE(BuildCsvFile(view, QLocale(locale)),
+        QCOMPARE(BuildCsvFile(view, QLocale(locale), encoding),
                  ReadAll(TestDataPath(QStringLiteral("reportcsv/") + golden)));
         QCOMPARE(view.currentRow(), current);
     }
@@ -150,6 +168,35 @@ private Q_SLOTS:
         WriteFileBytes(path, QByteArray(5000, 'x'));
         WriteCsvFile(path, "\"A\"\r\n");
         QCOMPARE(ReadAll(path), QByteArray("\"A\"\r\n"));
+    }
+
+    /// What is not a regular file is written in place, never replaced; a symbolic link stays
+    /// and leads to the new content.
+    void writeLeavesTheNodeInPlace_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("FIFO") << true << false;
+        QTest::newRow("link to a FIFO") << true << true;
+        QTest::newRow("link to a file") << false << true;
+    }
+    void writeLeavesTheNodeInPlace() {
+        QFETCH(bool, fifo);
+        QFETCH(bool, throughLink);
+        const QString target =
+            m_dir.filePath(QStringLiteral("node-%1").arg(QTest::currentDataTag()));
+        const QString link = target + QStringLiteral(".link");
+        const QByteArray bytes = "\"A\"\r\n1\r\n";
+        std::optional<FifoReader> reader;
+        if (fifo)
+            reader.emplace(target);
+        else
+            WriteFileBytes(target, "old content, longer than the new\r\n");
+        if (throughLink)
+            QVERIFY(QFile::link(target, link));
+        WriteCsvFile(throughLink ? link : target, bytes);
+        QCOMPARE(fifo ? reader->bytes() : ReadAll(target), bytes);
+        QCOMPARE(IsFifo(target), fifo);
+        QCOMPARE(QFileInfo(link).isSymLink(), throughLink);
     }
 
     void failedWriteNamesTheFileAndKeepsTheOldOne() {

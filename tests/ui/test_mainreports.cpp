@@ -21,7 +21,9 @@ public:
         ++asked;
         return answer;
     }
+    CsvEncoding chosenEncoding() const override { return encoding; }
     QString answer;
+    CsvEncoding encoding = CsvEncoding::Windows1252;
     int asked = 0;
 };
 
@@ -380,6 +382,16 @@ private Q_SLOTS:
         QCOMPARE(form().ReportGrid->currentIndex().row(), 0);
     }
 
+    void exportInUtf8() {
+        choose(1);
+        form().LoadSQLBtn->click();
+        m_chooser->answer = m_dir->filePath(QStringLiteral("fees-utf8.csv"));
+        m_chooser->encoding = CsvEncoding::Utf8;
+        form().ExportBtn->click();
+        QCOMPARE(ReadAll(m_chooser->answer),
+                 ReadAll(TestDataPath(QStringLiteral("reportcsv/fees-by-player-utf8.csv"))));
+    }
+
     void exportThatCannotBeWrittenShowsTheGeneralError() {
         load(QStringLiteral("SELECT * FROM Master"));
         m_chooser->answer = m_dir->filePath(QStringLiteral("gone/fees.csv"));
@@ -398,14 +410,14 @@ private Q_SLOTS:
         ExportSaveDialog::Configure(dialog, QString());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Export data to CSV file"));
         QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(dialog.nameFilters(),
-                 QStringList({"CSV files (*.csv)", "Text files (*.txt)", "All files (*.*)"}));
+        QCOMPARE(dialog.nameFilters(), QStringList({"CSV files (*.csv)", "CSV UTF-8 (*.csv)",
+                                                    "Text files (*.txt)", "All files (*.*)"}));
         QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("CSV files (*.csv)"));
         QCOMPARE(dialog.defaultSuffix(), QStringLiteral("csv"));
         QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
     }
 
-    void saveDialogRemembersTheLastName() {
+    void saveDialogRemembersTheLastNameAndType() {
         ExportSaveDialog dialog(&form());
         const QString folder = m_dir->path();
         QStringList shownWith;
@@ -419,6 +431,7 @@ private Q_SLOTS:
                 shownWith << box->directory().absolutePath();
                 box->setDirectory(folder);
                 box->selectFile(typed);
+                box->selectNameFilter(ExportSaveDialog::kUtf8Filter);
                 ++answered;
                 QMetaObject::invokeMethod(box, "accept");
             });
@@ -426,17 +439,19 @@ private Q_SLOTS:
         answer(QStringLiteral("first"));
         QCOMPARE(dialog.chooseExportFile(), folder + QStringLiteral("/first.csv"));
         QCOMPARE(dialog.lastFileName(), folder + QStringLiteral("/first.csv"));
+        QCOMPARE(dialog.chosenEncoding(), CsvEncoding::Utf8);
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            shownWith << box->directory().absolutePath();
+            shownWith << box->directory().absolutePath() << box->selectedNameFilter();
             ++answered;
             box->reject();
         });
         QCOMPARE(dialog.chooseExportFile(), QString());
         QCOMPARE(answered, 2);
         QCOMPARE(shownWith.value(1), folder);
+        QCOMPARE(shownWith.value(2), ExportSaveDialog::kUtf8Filter);
         QCOMPARE(dialog.lastFileName(), folder + QStringLiteral("/first.csv"));
     }
 };
