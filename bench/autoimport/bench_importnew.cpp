@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <spawn.h>
 #include <sqlite3.h>

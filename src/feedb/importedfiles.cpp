@@ -1,27 +1,37 @@
 #include "importedfiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
+// A folder of many thousand files is stamped at every look: one stat each, and a time in UTC
+// that never goes through the local time zone.
 FileStamp StampOf(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
-    return {info.size(), info.lastModified().toUTC().toString(Qt::ISODateWithMs)};
+    const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return {qint64(st.st_size),
+            QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(Qt::ISODateWithMs)};
 }
 
 LocalSource LocalSources::of(const QString& path) {
-    const QFileInfo info(path);
-    const QString folder = info.absolutePath();
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString folder = slash < 0 ? QString() : path.left(slash + 1);
     auto found = m_canonical.constFind(folder);
     if (found == m_canonical.constEnd()) {
-        QString canonical = QFileInfo(folder).canonicalFilePath();
+        const QString absolute = QFileInfo(folder.isEmpty() ? u"."_s : folder).absoluteFilePath();
+        QString canonical = QFileInfo(absolute).canonicalFilePath();
         if (canonical.isEmpty()) // a folder that is gone: its path as written, cleaned
-            canonical = QDir::cleanPath(folder);
+            canonical = QDir::cleanPath(absolute);
         found = m_canonical.insert(folder, canonical);
     }
-    return {*found, info.fileName()};
+    return {*found, path.mid(slash + 1)};
 }
 
 void CreateImportedFiles(FeeDatabase& db) {

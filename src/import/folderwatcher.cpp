@@ -42,9 +42,7 @@ QString ErrorText(const std::exception& e) {
 }
 
 void SortByName(QStringList& paths) {
-    std::sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(paths.begin(), paths.end(), ListedBefore);
 }
 
 } // namespace

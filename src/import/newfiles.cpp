@@ -3,7 +3,6 @@
 #include "localfolder.h"
 
 #include <QFileInfo>
-#include <algorithm>
 
 QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
     QStringList paths;
@@ -13,11 +12,7 @@ QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
             continue;
         }
         const QString folder = arg.endsWith(u'/') ? arg : arg + u'/';
-        QStringList names = ListResultsFiles(arg);
-        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
-        for (const QString& name : std::as_const(names))
+        for (const QString& name : ListResultsFiles(arg))
             if (QFileInfo(folder + name).isFile())
                 paths << folder + name;
     }

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 /// The results files that arguments name: a folder gives its "TR*.txt" regular files (letter
-/// case ignored) in name order, as folder + "/" + name; anything else is taken as a file.
+/// case ignored) in the order of the local list, as folder + "/" + name; anything else is taken
+/// as a file.
 QStringList ResultsFilesOf(const QStringList& foldersAndFiles);
 
 /// The files among paths that are new or changed since their recorded import (no record, or
