@@ -136,8 +136,12 @@ int main(int argc, char** argv) {
                 "settle %d s\n",
                 files, players, settle);
     WriteResultsFolder(folder, files, players, 1);
-    if (QProcess::execute(zvfee, {QStringLiteral("import"), QStringLiteral("--new"),
-                                  QStringLiteral("--db"), db, folder}) != 0)
+    QProcess first;
+    first.setStandardOutputFile(QProcess::nullDevice());
+    first.setStandardErrorFile(QProcess::nullDevice());
+    first.start(zvfee, {QStringLiteral("import"), QStringLiteral("--new"), QStringLiteral("--db"),
+                        db, folder});
+    if (!first.waitForFinished(-1) || first.exitCode() != 0)
         qFatal("the first import failed");
     // The new files' tournaments, and a scratch database for the plain inserts.
     ResultsGenerator generator(players);

@@ -122,6 +122,8 @@ void FolderWatcher::scan() {
     m_seen = std::move(seen);
     for (auto it = m_pending.begin(); it != m_pending.end();)
         it = m_seen.contains(it.key()) ? std::next(it) : m_pending.erase(it);
+    for (auto it = m_setAside.begin(); it != m_setAside.end();)
+        it = m_seen.contains(it.key()) ? std::next(it) : m_setAside.erase(it);
 
     // Changes inside a file show only on a watch of the file itself.
     if (!toWatch.isEmpty()) {
@@ -251,7 +253,9 @@ void FolderWatcher::importFiles(QStringList paths) {
             paths = paths.mid(loading + 1);
         } catch (...) {
             if (m_stopRequested()) {
-                m_log(u"stopped; the run of %1 was rolled back"_s.arg(FileCount(paths.size())));
+                m_log((loading < 0 ? u"stopped before the run of %1"_s
+                                   : u"stopped; the run of %1 was rolled back"_s)
+                          .arg(FileCount(paths.size())));
                 Q_EMIT stopped();
                 return;
             }
