@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <atomic>
 #include <csignal>
@@ -123,6 +124,10 @@ int RunWatch(const QStringList& args) {
     if (!ok || settle < 0 || settle > 3600)
         return UsageError(self, u"--settle takes seconds from 0 to 3600"_s);
 
+    if (!QFileInfo(folder).isDir()) { // before the database is opened, or made
+        PrintErr(u"zvfee watch: not a folder: %1\n"_s.arg(folder));
+        return kExitFailure;
+    }
     if (!CatchStopSignals()) {
         PrintErr(u"cannot take over SIGINT and SIGTERM\n"_s);
         return kExitFailure;

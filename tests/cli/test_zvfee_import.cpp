@@ -99,6 +99,14 @@ void TestZvfeeImport::usage_data() {
                                          << "--db needs a file";
     QTest::newRow("unknown option") << QStringList{"import", "--fast", "x.txt"} << 2 << ""
                                     << "unknown option \"--fast\"";
+    QTest::newRow("watch without a folder") << QStringList{"watch"} << 2 << ""
+                                            << "no folder given";
+    QTest::newRow("watch with a bad settle time")
+        << QStringList{"watch", ".", "--settle", "-1"} << 2 << ""
+        << "--settle takes seconds from 0 to 3600";
+    QTest::newRow("watch a folder that is not there")
+        << QStringList{"watch", "/nonexistent/results"} << 1 << ""
+        << "not a folder: /nonexistent/results";
 }
 
 void TestZvfeeImport::usage() {
