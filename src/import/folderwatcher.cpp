@@ -108,14 +108,19 @@ void FolderWatcher::scan() {
     const qint64 due = m_clock.elapsed() + m_options.settleMs;
     for (const QString& name : ListResultsFiles(m_folder)) {
         const QString file = path(name);
+        // A file with a watch tells of its changes itself; one replaced by another (a rename
+        // over it) lost its watch with the old file.
+        const auto old = m_seen.constFind(file);
+        if (old != m_seen.constEnd() && watched.contains(file)) {
+            seen.insert(file, *old);
+            continue;
+        }
         if (!QFileInfo(file).isFile())
             continue;
         const FileStamp stamp = StampOf(file);
         seen.insert(file, stamp);
-        // A file replaced by another (a rename over it) lost its watch with the old file.
         if (!watched.contains(file))
             toWatch << file;
-        const auto old = m_seen.constFind(file);
         if (old == m_seen.constEnd() || *old != stamp)
             note(file, stamp, due);
     }
@@ -139,10 +144,12 @@ void FolderWatcher::scan() {
 
 void FolderWatcher::fileChanged(const QString& file) {
     const FileStamp stamp = StampOf(file);
-    if (!stamp.exists()) { // gone, or replaced: the look at the folder sorts it out
+    // Gone, or replaced by another file (the watch went with the old one): the look at the
+    // folder sorts it out.
+    if (!stamp.exists() || !m_watcher.files().contains(file))
         scheduleScan();
+    if (!stamp.exists())
         return;
-    }
     const auto old = m_seen.constFind(file);
     if (old != m_seen.constEnd() && *old == stamp)
         return;
