@@ -44,13 +44,13 @@ bool HasImportedFiles(FeeDatabase& db) {
     return db.Step(exists);
 }
 
-QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source) {
-    QHash<QString, ImportedFile> files;
-    if (!HasImportedFiles(db))
-        return files;
-    Statement select = db.Prepare16(QStringLiteral(
-        "SELECT Name, Size, Modified, Tournaments, Imported FROM ImportedFiles WHERE Source = ?"));
-    db.Bind_Str16(select, 1, source);
+namespace {
+
+/// Up to this many names are looked up one by one rather than with the whole source.
+constexpr qsizetype kLookupLimit = 64;
+
+/// Steps a select of Name, Size, Modified, Tournaments, Imported into files.
+void ReadRows(FeeDatabase& db, Statement& select, QHash<QString, ImportedFile>& files) {
     sqlite3_stmt* s = select.get();
     const auto text = [s](int column) {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
@@ -64,6 +64,37 @@ QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& s
         file.tournaments = sqlite3_column_int(s, 3);
         file.imported = QDateTime::fromString(text(4), Qt::ISODate).toUTC();
         files.insert(text(0), file);
+    }
+}
+
+} // namespace
+
+QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source) {
+    QHash<QString, ImportedFile> files;
+    if (!HasImportedFiles(db))
+        return files;
+    Statement select = db.Prepare16(QStringLiteral(
+        "SELECT Name, Size, Modified, Tournaments, Imported FROM ImportedFiles WHERE Source = ?"));
+    db.Bind_Str16(select, 1, source);
+    ReadRows(db, select, files);
+    return files;
+}
+
+QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source,
+                                               const QStringList& names) {
+    if (names.size() > kLookupLimit)
+        return ReadImportedFiles(db, source);
+    QHash<QString, ImportedFile> files;
+    if (names.isEmpty() || !HasImportedFiles(db))
+        return files;
+    Statement select = db.Prepare16(
+        QStringLiteral("SELECT Name, Size, Modified, Tournaments, Imported FROM ImportedFiles "
+                       "WHERE Source = ? AND Name = ?"));
+    db.Bind_Str16(select, 1, source);
+    for (const QString& name : names) {
+        db.Bind_Str16(select, 2, name);
+        ReadRows(db, select, files);
+        sqlite3_reset(select.get());
     }
     return files;
 }

@@ -57,6 +57,10 @@ void CreateImportedFiles(FeeDatabase& db);
 
 /// The rows of one source by name; none when the table does not exist yet (nothing is created).
 QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source);
+/// The same for the named files of a source at least: a few are looked up one by one, so a
+/// folder of many thousand recorded files is not read whole for them.
+QHash<QString, ImportedFile> ReadImportedFiles(FeeDatabase& db, const QString& source,
+                                               const QStringList& names);
 
 /// Deletes every row of the record (creating the table first when it is missing).
 void ClearImportedFiles(FeeDatabase& db);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <malloc.h>
 
 using namespace Qt::StringLiterals;
 
@@ -89,8 +90,10 @@ bool FolderWatcher::start() {
 }
 
 void FolderWatcher::scheduleScan() {
-    if (!m_scanTimer.isActive())
-        m_scanTimer.start(kScanDelayMs);
+    if (m_scanTimer.isActive())
+        return;
+    m_scanAskedMs = m_clock.elapsed();
+    m_scanTimer.start(kScanDelayMs);
 }
 
 void FolderWatcher::scan() {
@@ -105,7 +108,8 @@ void FolderWatcher::scan() {
     const QSet<QString> watched(watchedList.begin(), watchedList.end());
     QStringList toWatch;
     QHash<QString, FileStamp> seen;
-    const qint64 due = m_clock.elapsed() + m_options.settleMs;
+    // The settle time runs from the event, not from this look that waited for more of them.
+    const qint64 due = m_scanAskedMs + m_options.settleMs;
     for (const QString& name : ListResultsFiles(m_folder)) {
         const QString file = path(name);
         // A file with a watch tells of its changes itself; one replaced by another (a rename
@@ -202,6 +206,8 @@ void FolderWatcher::runDue() {
     if (!due.isEmpty()) {
         SortByName(due);
         importFiles(due);
+        // A run of many files leaves much freed memory behind; a watcher then idles for hours.
+        malloc_trim(0);
     }
     schedule();
 }

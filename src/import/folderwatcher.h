@@ -65,6 +65,8 @@ private:
     QTimer m_scanTimer;
     QTimer m_dueTimer;
     QElapsedTimer m_clock;
+    qint64 m_scanAskedMs =
+        0; // on m_clock: the first event that the coming look at the folder is for
     QHash<QString, FileStamp> m_seen;     // every results file and its stamp when last looked at
     QHash<QString, Pending> m_pending;    // files waiting to settle
     QHash<QString, FileStamp> m_setAside; // files that ended a run, as they were then

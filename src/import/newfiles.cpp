@@ -22,14 +22,21 @@ QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
 NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths) {
     NewFiles result;
     LocalSources sources;
-    QHash<QString, QHash<QString, ImportedFile>> records; // by source, read once each
+    QList<LocalSource> places;
+    places.reserve(paths.size());
+    QHash<QString, QStringList> names; // by source
     for (const QString& path : paths) {
-        const LocalSource where = sources.of(path);
-        auto record = records.find(where.source);
-        if (record == records.end())
-            record = records.insert(where.source, ReadImportedFiles(db, where.source));
-        const auto file = record->constFind(where.name);
-        if (file != record->constEnd() && file->stamp == StampOf(path))
+        places << sources.of(path);
+        names[places.last().source] << places.last().name;
+    }
+    QHash<QString, QHash<QString, ImportedFile>> records; // by source
+    for (auto it = names.cbegin(); it != names.cend(); ++it)
+        records.insert(it.key(), ReadImportedFiles(db, it.key(), it.value()));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        const QHash<QString, ImportedFile>& record = records[places[i].source];
+        const auto file = record.constFind(places[i].name);
+        if (file != record.constEnd() && file->stamp == StampOf(path))
             ++result.skipped;
         else
             result.paths << path;
@@ -45,7 +52,7 @@ QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& fo
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     LocalSources sources;
     const QHash<QString, ImportedFile> recorded =
-        ReadImportedFiles(db, sources.of(prefix + names.first()).source);
+        ReadImportedFiles(db, sources.of(prefix + names.first()).source, names);
     for (const QString& name : names) {
         const auto file = recorded.constFind(name);
         if (file != recorded.constEnd() && file->stamp == StampOf(prefix + name))

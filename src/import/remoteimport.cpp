@@ -24,7 +24,8 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
     QHash<QString, ImportedFile> recorded;
     if (itemTexts.isEmpty())
         return recorded;
-    const QHash<QString, ImportedFile> all = ReadImportedFiles(db, RemoteSourceOf(fields));
+    const QHash<QString, ImportedFile> all =
+        ReadImportedFiles(db, RemoteSourceOf(fields), itemTexts);
     for (const QString& text : itemTexts)
         if (const auto file = all.constFind(text); file != all.constEnd())
             recorded.insert(text, *file);
