@@ -68,6 +68,6 @@ void PrintErr(const QString& text) {
 }
 
 int UsageError(const CliCommand& command, const QString& message) {
-    PrintErr(QStringLiteral("zvfee %1: %2\n\n%3").arg(command.name, message, command.help));
+    PrintErr(QStringLiteral("zvfee %1: %2\nRun 'zvfee %1 --help'.\n").arg(command.name, message));
     return kExitUsage;
 }

@@ -50,5 +50,6 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv);
 void PrintOut(const QString& text);
 void PrintErr(const QString& text);
 
-/// A usage error of a command: the message and the command's help on standard error.
+/// A usage error of a command: one line naming the fault and one telling where the help is,
+/// on standard error.
 int UsageError(const CliCommand& command, const QString& message);

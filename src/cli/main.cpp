@@ -1,15 +1,19 @@
 // zvfee: the headless command over the libraries of the window program.
 
 #include "command.h"
+#include "commandlinefault.h"
 #include "error.h"
 #include "filenumberformat.h"
+#include "version.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
 namespace {
 
 QString GeneralUsage() {
-    QString text = QStringLiteral("Usage: zvfee COMMAND [OPTIONS] [ARGUMENTS]\n\n"
+    QString text = QStringLiteral("Usage: zvfee COMMAND [OPTIONS] [ARGUMENTS]\n"
+                                  "       zvfee --version\n\n"
                                   "ZV Fee Stats without a window: the same fee database, the same "
                                   "rules.\n\nCommands:\n");
     for (const CliCommand& command : RegisteredCommands())
@@ -18,27 +22,44 @@ QString GeneralUsage() {
     return text;
 }
 
+/// A wrong command line before the command: one line naming the fault, and where help is.
+int GeneralUsageError(const QString& message) {
+    PrintErr(QStringLiteral("zvfee: %1\nRun 'zvfee --help'.\n").arg(message));
+    return kExitUsage;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     const std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zvfee"));
+    QCoreApplication::setApplicationVersion(ProgramVersion());
     SetupFileNumberFormat();
 
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty()) {
-        PrintErr(GeneralUsage());
-        return kExitUsage;
+    // The options of zvfee itself come before the command; everything from the command on is
+    // the command's own.
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("This help."));
+    parser.addOption(helpOption);
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    if (!parser.parse(QCoreApplication::arguments()))
+        return GeneralUsageError(CommandLineFault(parser, QCoreApplication::arguments()));
+    if (parser.isSet(versionOption)) {
+        PrintOut(QStringLiteral("zvfee %1\n").arg(ProgramVersion()));
+        return kExitOk;
     }
-    if (args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
+    const QStringList args = parser.positionalArguments();
+    if (parser.isSet(helpOption) || (!args.isEmpty() && args[0] == u"help")) {
         PrintOut(GeneralUsage());
         return kExitOk;
     }
+    if (args.isEmpty())
+        return GeneralUsageError(QStringLiteral("no command given"));
     const CliCommand* command = FindCommand(args[0]);
-    if (!command) {
-        PrintErr(QStringLiteral("zvfee: unknown command \"%1\"\n\n").arg(args[0]) + GeneralUsage());
-        return kExitUsage;
-    }
+    if (!command)
+        return GeneralUsageError(QStringLiteral("unknown command \"%1\"").arg(args[0]));
     if (args.size() == 2 && (args[1] == u"--help" || args[1] == u"-h")) {
         PrintOut(command->help);
         return kExitOk;

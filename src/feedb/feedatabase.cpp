@@ -3,8 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <thread>
+#include <unistd.h>
 
 const char* const kCreateMasterSql =
     "CREATE TABLE Master (TNumber INTEGER PRIMARY KEY, TName TEXT, Date TEXT, Time TEXT, Seconds "
@@ -16,6 +20,24 @@ const char* const kCreateDetailSql =
 namespace {
 constexpr int kStepTries = 8;
 constexpr auto kStepPause = std::chrono::milliseconds(10);
+
+/// Why a file could not be opened: the system's reason when a system call failed (such as
+/// "permission denied"), otherwise SQLite's.
+QString OpenFailureReason(sqlite3* db, int rc, const QString& path, bool creating) {
+    int error = db ? sqlite3_system_errno(db) : 0;
+    // A create that the folder refuses is followed by a read-only open inside SQLite, whose
+    // "no such file" is all it tells; the folder says why.
+    if (creating && !QFileInfo::exists(path)) {
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+            error = errno;
+    }
+    QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                : QString::fromUtf8(sqlite3_errstr(rc));
+    if (reason.size() > 1 && reason[0].isUpper() && reason[1].isLower())
+        reason[0] = reason[0].toLower();
+    return reason;
+}
 
 bool isBusy(int rc) {
     const int primary = rc & 0xff;
@@ -51,8 +73,9 @@ void FeeDatabase::openWith(int flags) {
     const int rc =
         sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
+        const QString reason = OpenFailureReason(db, rc, m_path, (flags & SQLITE_OPEN_CREATE) != 0);
         sqlite3_close(db);
-        throw DatabaseError(QStringLiteral("Cannot open file %1").arg(m_path), rc);
+        throw DatabaseError(QStringLiteral("Cannot open file \"%1\": %2").arg(m_path, reason), rc);
     }
     sqlite3_extended_result_codes(db, 0);
     m_db = db;
@@ -192,13 +215,6 @@ void FeeDatabase::Rollback() noexcept {
     m_level = 0;
     if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK TRANSACTION;", nullptr, nullptr, nullptr);
-}
-
-QString FeeDatabasePath() {
-    QString folder = QCoreApplication::applicationDirPath();
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    return folder + QStringLiteral("ZVFee2.db3");
 }
 
 void OpenOrCreateFeeDatabase(FeeDatabase& db, const QString& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "databaselocation.h"
 #include "error.h"
 
 #include <QString>
@@ -105,9 +106,6 @@ private:
     sqlite3* m_db = nullptr;
     int m_level = 0;
 };
-
-/// The fee database file beside the program: the executable's folder followed by "ZVFee2.db3".
-QString FeeDatabasePath();
 
 /// The two statements that create the fee tables.
 extern const char* const kCreateMasterSql;

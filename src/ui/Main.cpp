@@ -7,6 +7,7 @@
 #include "TRView.h"
 
 #include "messageboxmessages.h"
+#include "programicon.h"
 #include "settings.h"
 #include "statusline.h"
 #include "zvapplication.h"
@@ -30,6 +31,7 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     InstallBusyCursorHooks();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Zorvane - Tourney Fee Stats 2.05"));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     QFont small = font();
@@ -44,6 +46,7 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     connectRemoteTab();
     connectFeePage();
     connectReportPage();
+    connectHelpKey();
 
     runGuarded([this] { FormCreate(); });
 

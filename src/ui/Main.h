@@ -42,7 +42,7 @@ class TTRViewForm;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    /// databasePath: the fee database file (empty: FeeDatabasePath(), beside the executable).
+    /// databasePath: the fee database file (empty: FeeDatabasePath()).
     /// messages: where operator messages go (null: message boxes); given here so that errors of
     /// the start-up steps reach it too.
     explicit TMainForm(const QString& databasePath = QString(),
@@ -246,6 +246,12 @@ public:
     void ChartBtnClick();
     /// An open chart window follows the report view: called after every "Load".
     void RedrawChart();
+
+    // ---- About box (MainAbout.cpp) ------------------------------------------------------------
+    /// F1 opens the About box; the window gets no other control for it.
+    void connectHelpKey();
+    /// The version, the fee database file in use, the settings file, the Qt and SQLite versions.
+    void ShowAboutBox();
 
     // ---- Result file viewer (handlers in MainView.cpp) ---------------------------------------
     TTRViewForm* TRViewForm = nullptr; ///< created hidden with the window and reused

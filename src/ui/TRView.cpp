@@ -3,6 +3,7 @@
 #include "guardedcall.h"
 #include "listrows.h"
 #include "messageboxmessages.h"
+#include "programicon.h"
 #include "settings.h"
 #include "statusline.h"
 #include "trlinesmodel.h"
@@ -37,6 +38,7 @@ TTRViewForm::TTRViewForm(QWidget* mainWindow)
       m_size(*this, Setting::ViewWidth, Setting::ViewHeight, Setting::ViewMax) {
     setObjectName(QStringLiteral("TRViewForm"));
     setWindowTitle(QStringLiteral("View"));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);

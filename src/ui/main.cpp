@@ -1,17 +1,34 @@
-// zvfeestats: the window program. Command-line arguments are ignored.
+// zvfeestats: the window program. It takes no arguments but --help and --version.
 
 #include "Main.h"
 #include "filenumberformat.h"
+#include "programicon.h"
 #include "screenshots.h"
+#include "windowcommandline.h"
 #include "zvapplication.h"
 
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char** argv) {
+    // Before the application object: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const WindowCommandLine commandLine = ReadWindowCommandLine(arguments);
+    if (commandLine.exitCode) {
+        std::fputs(commandLine.out.toLocal8Bit().constData(), stdout);
+        std::fputs(commandLine.err.toLocal8Bit().constData(), stderr);
+        return *commandLine.exitCode;
+    }
+
     SetupFileNumberFormat();
     ZvApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zvfeestats"));
     QApplication::setOrganizationName(QStringLiteral("Kestrelle"));
+    // Ties the windows to the desktop entry (the application id on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrelle.ZVFeeStats"));
+    QApplication::setWindowIcon(ProgramIcon());
     InstallBusyCursorHooks();
 
     TMainForm form;

@@ -88,7 +88,7 @@ void TestZvfeeImport::usage_data() {
     QTest::newRow("--help lists the commands") << QStringList{"--help"} << 0 << "  import"
                                                << "";
     QTest::newRow("no command") << QStringList{} << 2 << ""
-                                << "Usage: zvfee";
+                                << "no command given";
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << ""
                                      << "unknown command \"frobnicate\"";
     QTest::newRow("import --help") << QStringList{"import", "--help"} << 0 << "--db FILE"
@@ -221,7 +221,7 @@ void TestZvfeeImport::databaseThatCannotBeCreated() {
     const Run run = RunZvfee({"import", "--db", dbPath, file("TR2024-05-03 B.txt")});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QString());
-    QCOMPARE(run.err, "Cannot open file " + dbPath + "\n");
+    QCOMPARE(run.err, "Cannot open file \"" + dbPath + "\": no such file or directory\n");
 }
 
 // The fee report after an import that replaces a tournament: the players it no longer names are

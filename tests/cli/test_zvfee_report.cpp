@@ -166,7 +166,8 @@ private Q_SLOTS:
         const QString path = m_dir.filePath(QStringLiteral("missing.db3"));
         const Run run = RunZvfee({"report", "--db", path, "--report", "1"});
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err, QStringLiteral("Cannot open file %1\n").arg(path));
+        QCOMPARE(run.err,
+                 QStringLiteral("Cannot open file \"%1\": no such file or directory\n").arg(path));
         QVERIFY(!QFile::exists(path));
     }
 

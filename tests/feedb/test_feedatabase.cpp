@@ -1,5 +1,7 @@
 #include "feedatabase.h"
+#include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,8 +47,7 @@ private Q_SLOTS:
         QCOMPARE(columns(db, QStringLiteral("Master")),
                  QStringList({"TNumber", "TName", "Date", "Time", "Seconds", "Entrants", "Paid",
                               "Bonus", "Multiply", "BuyIn", "Fee", "RebuyFee"}));
-        QCOMPARE(columns(db, QStringLiteral("Detail")),
-                 QStringList({"TNumber", "Player", "Fees"}));
+        QCOMPARE(columns(db, QStringLiteral("Detail")), QStringList({"TNumber", "Player", "Fees"}));
     }
 
     void existingFilesOpenAndFailAtFirstQuery_data() {
@@ -72,12 +73,46 @@ private Q_SLOTS:
         QCOMPARE(QFile(file).size(), qint64(content.size())); // the file was left as it was
     }
 
-    void openNeverCreates() {
+    // The error names the full path and why the system refused it.
+    void openFailures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("open never creates") << "none.db3" << false << "no such file or directory";
+        QTest::newRow("create in a missing folder")
+            << "missing/none.db3" << true << "no such file or directory";
+        QTest::newRow("create in a read-only folder")
+            << "read-only/none.db3" << true << "permission denied";
+        QTest::newRow("open a file closed to its reader")
+            << "closed.db3" << false << "permission denied";
+    }
+    void openFailures() {
+        QFETCH(QString, name);
+        QFETCH(bool, create);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("read-only")));
+        const QString file = dir.filePath(name);
+        const bool closedFile = name == u"closed.db3";
+        if (closedFile) {
+            WriteFileBytes(file, QByteArray());
+            QVERIFY(QFile::setPermissions(file, QFile::Permissions()));
+        }
+        const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(dir.path(), readable));
+        QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("read-only")), readable));
         FeeDatabase db;
-        const QString file = path(QStringLiteral("missing/none.db3"));
         db.setDatabaseName(file);
-        QCOMPARE(errorOf([&] { db.Open(); }), QStringLiteral("Cannot open file ") + file);
+        QString error;
+        {
+            AsOrdinaryUser ordinary;
+            error = errorOf([&] { create ? db.CreateDatabase() : db.Open(); });
+        }
+        QCOMPARE(error, QStringLiteral("Cannot open file \"%1\": %2").arg(file, reason));
         QVERIFY(!db.isOpen());
+        QCOMPARE(QFile::exists(file), closedFile);
+        QVERIFY(QFile::setPermissions(dir.path(), readable | QFile::WriteOwner));
     }
 
     void closedConnectionRaisesForEveryOperation() {
@@ -95,13 +130,15 @@ private Q_SLOTS:
             [&] { db.Commit(); },
         };
         for (const auto& op : ops)
-            QCOMPARE(errorOf(op), QStringLiteral("Cannot perform this operation on a closed database"));
+            QCOMPARE(errorOf(op),
+                     QStringLiteral("Cannot perform this operation on a closed database"));
     }
 
     void replaceSemanticsAndCaseDistinctPlayers() {
         FeeDatabase db;
         OpenOrCreateFeeDatabase(db, path(QStringLiteral("replace.db3")));
-        Statement m = db.Prepare16(QStringLiteral("REPLACE INTO Master (TNumber, TName) VALUES(?, ?);"));
+        Statement m =
+            db.Prepare16(QStringLiteral("REPLACE INTO Master (TNumber, TName) VALUES(?, ?);"));
         for (const char* name : {"First", "Second"}) {
             db.Bind_Int(m, 1, 7);
             db.Bind_Str16(m, 2, QString::fromLatin1(name));
@@ -110,7 +147,8 @@ private Q_SLOTS:
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 1);
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master WHERE TName='Second'")), 1);
 
-        Statement d = db.Prepare16(QStringLiteral("REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);"));
+        Statement d = db.Prepare16(
+            QStringLiteral("REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);"));
         const QList<QPair<QString, double>> rows = {{"kilo", 1}, {"Kilo", 2}, {"kilo", 3}, {"", 4}};
         for (const auto& [player, fee] : rows) {
             db.Bind_Int(d, 1, 7);
@@ -158,7 +196,12 @@ private Q_SLOTS:
 
         int busyCalls = 0;
         sqlite3_busy_handler(
-            db.handle(), [](void* n, int) { ++*static_cast<int*>(n); return 0; }, &busyCalls);
+            db.handle(),
+            [](void* n, int) {
+                ++*static_cast<int*>(n);
+                return 0;
+            },
+            &busyCalls);
         Statement ins = db.Prepare16(QStringLiteral("INSERT INTO Master (TNumber) VALUES (1)"));
         QElapsedTimer timer;
         timer.start();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <unistd.h>
 
 bool RecordingMessages::show(MessageKind kind, const QString& text) {
     shown.append({kind, text});
@@ -35,4 +36,18 @@ QByteArray ResultsBlock(int number, const QByteArray& fee, const QByteArray& sta
            "\r\nNumber=" + QByteArray::number(number) + "\r\nBuyIn=10+" + fee +
            "\r\nPrizeBonus=0\r\nMultiplyBonus=No\r\nEntrants=2\r\nRebuyFee=No\r\nStart=" + start +
            "\r\nPlace1=alpha\r\nPlace2=bravo\r\nStop=2024-05-03 20:00:00\r\n";
+}
+
+AsOrdinaryUser::AsOrdinaryUser() {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() != 0)
+        return;
+    m_switched = ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0;
+    if (!m_switched)
+        qFatal("cannot switch to the user nobody");
+}
+
+AsOrdinaryUser::~AsOrdinaryUser() {
+    if (m_switched && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        qFatal("cannot switch back to root");
 }

@@ -29,3 +29,17 @@ QByteArray ResultsBlock(int number, const QByteArray& fee = "1",
 
 /// Writes bytes to a file, creating folders; fails the running test when it cannot.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
+
+/// While it lives, the test runs with the effective user and group "nobody" when it runs as
+/// root, so that folder permissions count as they do for an operator (root may write anywhere).
+/// Whatever that user is to reach must be open to others.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser();
+    ~AsOrdinaryUser();
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    bool m_switched = false;
+};

@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "TRView.h"
 #include "error.h"
 #include "sqlmemo.h"
 #include "testservers.h"
@@ -241,13 +242,32 @@ private Q_SLOTS:
         QCOMPARE(boxes.plain, QList<bool>{true});
     }
 
+    // F1 shows what a support mail needs, as text that can be selected; both windows carry the
+    // program's icon.
+    void aboutBoxAndIcon() {
+        auto form = start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_F1);
+        auto* box = form->findChild<QMessageBox*>(QStringLiteral("AboutBox"));
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().contains("Fee database: " + dbFile() +
+                                      "\nSettings file: " + settingsFile() + "\n"),
+                 qPrintable(box->text()));
+        QVERIFY(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+        box->close();
+        const QList<QSize> sizes{{48, 48}, {128, 128}, {256, 256}};
+        QCOMPARE(form->windowIcon().availableSizes(), sizes);
+        QCOMPARE(form->TRViewForm->windowIcon().availableSizes(), sizes);
+    }
+
     void databaseThatCannotBeCreated() {
         const QString blocked = m_dir->filePath(QStringLiteral("no/such/folder/ZVFee2.db3"));
         TMainForm form(blocked, &m_messages);
         form.ShowAtStart();
         QCOMPARE(m_messages.shown.size(), 1);
         QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
-        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Cannot open file ") + blocked + ".");
+        QCOMPARE(m_messages.shown[0].second,
+                 "Cannot open file \"" + blocked + "\": no such file or directory.");
         QVERIFY(form.isVisible());
         QVERIFY(!form.db().isOpen());
     }

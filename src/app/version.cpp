@@ -1,0 +1,5 @@
+#include "version.h"
+
+QString ProgramVersion() {
+    return QStringLiteral(ZV_VERSION);
+}

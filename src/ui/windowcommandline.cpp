@@ -1,0 +1,41 @@
+#include "windowcommandline.h"
+
+#include "commandlinefault.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+
+WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("ZV Fee Stats: tournament fees of a Zorvane poker server, imported from "
+                       "its results files into a fee database, browsed and reported."));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows this help and ends."));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Shows the version and ends."));
+    parser.addOption(helpOption);
+    parser.addOption(versionOption);
+
+    WindowCommandLine result;
+    QString fault;
+    if (!parser.parse(arguments))
+        fault = CommandLineFault(parser, arguments);
+    else if (!parser.positionalArguments().isEmpty())
+        fault = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
+    if (!fault.isEmpty()) {
+        result.exitCode = 2;
+        result.err =
+            QStringLiteral("zvfeestats: %1 (it takes only --help and --version)\n").arg(fault);
+    } else if (parser.isSet(helpOption)) {
+        result.exitCode = 0;
+        result.out = QStringLiteral("Usage: zvfeestats [OPTION]\n\n") +
+                     parser.helpText().section(u'\n', 1).trimmed() +
+                     QStringLiteral("\n\nThe fee database and the settings file are listed in "
+                                    "zvfeestats(1); F1 in the window shows the ones in use.\n");
+    } else if (parser.isSet(versionOption)) {
+        result.exitCode = 0;
+        result.out = QStringLiteral("zvfeestats %1\n").arg(ProgramVersion());
+    }
+    return result;
+}

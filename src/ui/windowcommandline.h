@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+/// What the command line of the window program asks for. It takes only --help and --version;
+/// every other argument is a fault. Read before any window exists, so both work without a
+/// display.
+struct WindowCommandLine {
+    /// Set when the program ends at once with this status: 0 after --help or --version, 2 for a
+    /// wrong command line.
+    std::optional<int> exitCode;
+    QString out; ///< for standard output
+    QString err; ///< for standard error: one line naming the fault
+};
+
+/// arguments: as the program got them, the program's own name first.
+WindowCommandLine ReadWindowCommandLine(const QStringList& arguments);
