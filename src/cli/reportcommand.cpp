@@ -30,7 +30,7 @@ QString Help() {
                "quotes, so that a spreadsheet never runs it as a formula.\n"
                "\n"
                "Options:\n"
-               "  --db FILE          the fee database (default: ZVFee2.db3 beside this program)\n"
+               "  --db FILE          the fee database (default: the window program's)\n"
                "  --report NAME      a report by caption (letter case ignored) or by number\n"
                "  --sql TEXT         one SQL statement of your own\n"
                "  --start DATE       only tournaments on or after DATE (with --report)\n"

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR as the package does (prefix /usr) and tries the
+# installed files: every file in its place, the programs' --version, an import into a fresh
+# HOME landing in the per-user data folder, the desktop entry, the AppStream data and the
+# manual pages through their validators.
+set -euo pipefail
+build="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
+usr="$work/root/usr"
+id=com.kestrelle.ZVFeeStats
+for f in bin/zvfeestats bin/zvfee bin/zvfee-demo-server \
+         share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+         share/icons/hicolor/scalable/apps/$id.svg \
+         share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/128x128/apps/$id.png \
+         share/icons/hicolor/256x256/apps/$id.png \
+         share/man/man1/zvfee.1.gz share/man/man1/zvfeestats.1.gz \
+         share/man/man1/zvfee-demo-server.1.gz \
+         share/doc/zvfeestats/copyright share/doc/zvfeestats/changelog.gz \
+         "share/zvfeestats/samples/TourneyResults/TR2024-05-03 Friday Freezeout.txt"; do
+    [ -f "$usr/$f" ] || fail "not installed: $f"
+done
+for size in 48 128 256; do
+    file "$usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "$size x $size" ||
+        fail "the $size px icon is not $size x $size"
+done
+
+version="$(grep -m1 -o '^project(ZVFeeStats VERSION [0-9.]*' "$(dirname "$0")/../../CMakeLists.txt" |
+           awk '{print $3}')"
+[ "$("$usr/bin/zvfee" --version)" = "zvfee $version" ] || fail "zvfee --version"
+[ "$("$usr/bin/zvfeestats" --version)" = "zvfeestats $version" ] || fail "zvfeestats --version"
+
+# An import into a fresh HOME: the installed program never writes beside itself (not even as
+# root), so the database lands in the per-user data folder, by default and when named.
+samples=("$usr/share/zvfeestats/samples/TourneyResults/"*.txt)
+for data_home in "" "$work/xdg-data"; do
+    home="$work/home${data_home:+-xdg}"
+    mkdir -p "$home"
+    out="$(cd "$home" && env -u XDG_DATA_HOME HOME="$home" ${data_home:+XDG_DATA_HOME="$data_home"} \
+           "$usr/bin/zvfee" import "${samples[@]}" 2>/dev/null)"
+    [ "$out" = "Tournaments with fees imported:  8" ] || fail "import printed: $out"
+    db="${data_home:-$home/.local/share}/Kestrelle/ZVFee2.db3"
+    [ -s "$db" ] || fail "no database at $db"
+    [ "$(stat -c %a "$(dirname "$db")")" = 700 ] || fail "$(dirname "$db") is not private"
+    [ ! -e "$usr/bin/ZVFee2.db3" ] || fail "a database was written beside the installed program"
+done
+
+desktop-file-validate "$usr/share/applications/$id.desktop"
+appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
+    { appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml"; fail "AppStream data"; }
+for page in "$usr"/share/man/man1/*.1.gz; do
+    warnings="$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)"
+    [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
+echo "installed and tried: $(find "$work/root" -type f | wc -l) files"
