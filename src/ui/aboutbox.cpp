@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <sqlite3.h>
 
@@ -26,6 +27,9 @@ QMessageBox* OpenAboutBox(QWidget* parent, const QString& text) {
     box->setIconPixmap(ProgramIcon().pixmap(64, 64));
     box->setTextFormat(Qt::PlainText);
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Paths on lines of their own, unbroken: the box grows to fit them.
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(false);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     return box;
