@@ -32,7 +32,7 @@ QString Help() {
         "largest values as bars, the rest summed into one bar \"N others\".\n"
         "\n"
         "Options:\n"
-        "  --db FILE          the fee database (default: ZVFee2.db3 beside this program)\n"
+        "  --db FILE          the fee database (default: the window program's)\n"
         "  --report NAME      a report by caption (letter case ignored) or by number, as listed\n"
         "                     by \"zvfee report --help\"\n"
         "  --sql TEXT         one SQL statement of your own\n"
