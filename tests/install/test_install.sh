@@ -48,6 +48,16 @@ for data_home in "" "$work/xdg-data"; do
     [ ! -e "$usr/bin/ZVFee2.db3" ] || fail "a database was written beside the installed program"
 done
 
+# The systemd user units name the installed zvfee.
+units="$usr/lib/systemd/user"
+for unit in zvfee-watch@.service zvfee-remote-sync.service zvfee-remote-sync.timer; do
+    [ -f "$units/$unit" ] || fail "not installed: lib/systemd/user/$unit"
+done
+grep -qx 'ExecStart=/usr/bin/zvfee watch "%f"' "$units/zvfee-watch@.service" ||
+    fail "zvfee-watch@.service: $(grep ExecStart "$units/zvfee-watch@.service")"
+grep -qx 'ExecStart=/usr/bin/zvfee remote import --new' "$units/zvfee-remote-sync.service" ||
+    fail "zvfee-remote-sync.service: $(grep ExecStart "$units/zvfee-remote-sync.service")"
+
 desktop-file-validate "$usr/share/applications/$id.desktop"
 appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
     { appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml"; fail "AppStream data"; }
