@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <iterator>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -54,6 +57,48 @@ void prepareOwnerOnlyFile(const QString& path) {
             file.close();
     }
     QFile::setPermissions(path, kOwnerOnly);
+}
+
+/// The lines of a file, each with its line end.
+QList<QByteArray> linesOf(const QByteArray& content) {
+    QList<QByteArray> lines;
+    qsizetype from = 0;
+    while (from < content.size()) {
+        qsizetype end = content.indexOf('\n', from);
+        end = end < 0 ? content.size() : end + 1;
+        lines << content.mid(from, end - from);
+        from = end;
+    }
+    return lines;
+}
+
+/// Where the value of a setting stands in the lines of the settings file: the first line and
+/// the number of lines (a line ending in a backslash continues on the next). Empty when the
+/// section holds no such value; of several, the last one counts.
+std::optional<std::pair<qsizetype, qsizetype>> rawValueAt(const QList<QByteArray>& lines,
+                                                          Setting setting) {
+    const QByteArray section = QString::fromUtf16(kSection).chopped(1).toUtf8();
+    const QByteArray name = SettingName(setting).toUtf8();
+    std::optional<std::pair<qsizetype, qsizetype>> found;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        qsizetype count = 1;
+        while (lines[i + count - 1].trimmed().endsWith('\\') && i + count < lines.size())
+            ++count;
+        if (line.startsWith('[') && line.endsWith(']'))
+            inSection = line.mid(1, line.size() - 2).trimmed() == section;
+        else if (inSection && line.indexOf('=') > 0 &&
+                 line.left(line.indexOf('=')).trimmed() == name)
+            found = std::pair{i, count};
+        i += count - 1;
+    }
+    return found;
+}
+
+QByteArray readAllOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -116,7 +161,14 @@ QString SettingsStore::ReadText(Setting setting) const {
                                      : QString::fromUtf16(SettingInfoOf(setting).defaultText);
 }
 
+void SettingsStore::KeepAsStored(const QList<Setting>& settings) {
+    m_kept << settings;
+}
+
 void SettingsStore::writeString(Setting setting, const QString& value) {
+    if (m_kept.contains(setting))
+        return;
+    m_written << setting;
     if (!m_dirty)
         prepareOwnerOnlyFile(m_path);
     m_dirty = true;
@@ -142,8 +194,60 @@ void SettingsStore::Flush() {
     if (!m_dirty)
         return;
     m_dirty = false;
+    // The settings writer writes every value of the file again in its own form; each value of
+    // ours that this store did not write gets its lines from before back, so that a value that
+    // could not be read (and so was not written) stays exactly as stored.
+    const QList<QByteArray> before = linesOf(readAllOf(m_path));
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         throw ZvError(QStringLiteral("Cannot write the settings file ") + m_path);
+    restoreUnwrittenLines(before);
+    m_written.clear();
     QFile::setPermissions(m_path, kOwnerOnly);
+}
+
+void SettingsStore::restoreUnwrittenLines(const QList<QByteArray>& before) {
+    QList<QByteArray> after = linesOf(readAllOf(m_path));
+    bool changed = false;
+    for (const SettingInfo& info : kSettings) {
+        if (m_written.contains(info.id))
+            continue;
+        const auto was = rawValueAt(before, info.id);
+        const auto now = rawValueAt(after, info.id);
+        if (!was || !now)
+            continue;
+        QByteArray stored;
+        for (qsizetype i = 0; i < was->second; ++i)
+            stored += before[was->first + i];
+        if (!stored.endsWith('\n'))
+            stored += '\n';
+        QByteArray written;
+        for (qsizetype i = 0; i < now->second; ++i)
+            written += after[now->first + i];
+        if (written == stored)
+            continue;
+        after.remove(now->first, now->second);
+        after.insert(now->first, stored);
+        changed = true;
+    }
+    if (!changed)
+        return;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(after.join()) < 0 || !file.commit())
+        throw ZvError(QStringLiteral("Cannot write the settings file ") + m_path);
+}
+
+void SettingsReadRound::Read(Setting setting, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const ZvError& e) {
+        m_unread << setting;
+        if (!m_firstError)
+            m_firstError = e;
+    }
+}
+
+void SettingsReadRound::Finish() const {
+    if (m_firstError)
+        throw *m_firstError;
 }

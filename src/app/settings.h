@@ -1,7 +1,12 @@
 #pragma once
 
+#include "error.h"
+
+#include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -66,20 +71,47 @@ public:
     bool ReadBool(Setting setting) const;
     QString ReadText(Setting setting) const;
 
+    /// Leaves these values as they are stored, byte for byte, whatever is written to them: they
+    /// could not be read, and writing what the window holds in their place would lose them.
+    void KeepAsStored(const QList<Setting>& settings);
+
     void WriteInteger(Setting setting, int value);
     void WriteBool(Setting setting, bool value);
     void WriteText(Setting setting, const QString& value);
 
-    /// Writes what was set to the file (owner-only). Raises "Cannot write the settings file %s"
-    /// when the file cannot be written. Also done when the store goes, silently.
+    /// Writes what was set to the file (owner-only); every value not written keeps its stored
+    /// text, byte for byte. Raises "Cannot write the settings file %s" when the file cannot be
+    /// written. Also done when the store goes, silently.
     void Flush();
 
 private:
     /// The stored string, or nothing when the value does not exist.
     bool readString(Setting setting, QString& out) const;
     void writeString(Setting setting, const QString& value);
+    /// Puts the lines of the values not written back as they were in `before` (the file's lines).
+    void restoreUnwrittenLines(const QList<QByteArray>& before);
 
     QString m_path;
     std::unique_ptr<QSettings> m_settings;
+    QList<Setting> m_kept;
+    QList<Setting> m_written;
     bool m_dirty = false;
+};
+
+/// Reads several values, each on its own: a value that cannot be read does not keep the others
+/// from being read. It is noted as unread, and Finish raises the first such error once all are
+/// read.
+class SettingsReadRound {
+public:
+    /// Runs one read; a ZvError it raises notes the value as unread.
+    void Read(Setting setting, const std::function<void()>& step);
+    /// Notes a value that was not read because one it depends on could not be.
+    void NotRead(Setting setting) { m_unread << setting; }
+    bool IsUnread(Setting setting) const { return m_unread.contains(setting); }
+    const QList<Setting>& Unread() const { return m_unread; }
+    void Finish() const;
+
+private:
+    QList<Setting> m_unread;
+    std::optional<ZvError> m_firstError;
 };

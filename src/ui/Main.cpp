@@ -1,7 +1,6 @@
 #include "Main.h"
 
 #include <functional>
-#include <optional>
 
 #include "ChartForm.h"
 #include "TRView.h"
@@ -82,32 +81,29 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadSettings() {
-    // A value that cannot be read is reported after the others have been read: were they left
-    // unread, closing would write the empty controls over the operator's stored values.
+    // Every value is read on its own, and the error of one that cannot be read is reported after
+    // the others are read. Such a value stays as stored at close: were the window's empty
+    // control written in its place, the operator's stored value would be lost.
     const SettingsStore store;
-    std::optional<ZvError> firstError;
-    const auto read = [&](const std::function<void()>& step) {
-        try {
-            step();
-        } catch (const ZvError& e) {
-            if (!firstError)
-                firstError = e;
-        }
-    };
-    read([&] { m_size.Load(store); });
-    read([&] { ServerIP->setText(store.ReadText(Setting::ServerIP)); });
-    read([&] { FilePort->setText(store.ReadText(Setting::FilePort)); });
-    read([&] { APIPath->setText(store.ReadText(Setting::APIPath)); });
-    read([&] { RememberPW->setChecked(store.ReadBool(Setting::RememberPW)); });
-    if (RememberPW->isChecked())
-        read([&] { APIPW->setText(store.ReadText(Setting::Password)); });
-    read([&] { LastFolder = store.ReadText(Setting::LastFolder); });
-    if (firstError)
-        throw *firstError;
+    SettingsReadRound round;
+    m_size.Load(store, round);
+    round.Read(Setting::ServerIP, [&] { ServerIP->setText(store.ReadText(Setting::ServerIP)); });
+    round.Read(Setting::FilePort, [&] { FilePort->setText(store.ReadText(Setting::FilePort)); });
+    round.Read(Setting::APIPath, [&] { APIPath->setText(store.ReadText(Setting::APIPath)); });
+    round.Read(Setting::RememberPW,
+               [&] { RememberPW->setChecked(store.ReadBool(Setting::RememberPW)); });
+    if (round.IsUnread(Setting::RememberPW)) // the stored password is kept with its flag
+        round.NotRead(Setting::Password);
+    else if (RememberPW->isChecked())
+        round.Read(Setting::Password, [&] { APIPW->setText(store.ReadText(Setting::Password)); });
+    round.Read(Setting::LastFolder, [&] { LastFolder = store.ReadText(Setting::LastFolder); });
+    m_unreadSettings = round.Unread();
+    round.Finish();
 }
 
 void TMainForm::SaveSettings() {
     SettingsStore store;
+    store.KeepAsStored(m_unreadSettings);
     m_size.Save(store);
     store.WriteText(Setting::ServerIP, ServerIP->text());
     store.WriteText(Setting::FilePort, FilePort->text());

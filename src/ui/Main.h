@@ -280,4 +280,5 @@ private:
     std::unique_ptr<MessageBoxMessages> m_messageBoxes;
     OperatorMessages* m_messages = nullptr;
     WindowSizeKeeper m_size;
+    QList<Setting> m_unreadSettings; ///< kept as stored at close
 };

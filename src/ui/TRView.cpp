@@ -139,7 +139,11 @@ qsizetype TTRViewForm::selectedLine() const {
 }
 
 void TTRViewForm::FormCreate() {
-    m_size.Load(SettingsStore());
+    // As in the main window: each value on its own, and one that cannot be read stays as stored.
+    SettingsReadRound round;
+    m_size.Load(SettingsStore(), round);
+    m_unreadSettings = round.Unread();
+    round.Finish();
 }
 
 void TTRViewForm::ShowFile(const QString& caption, QStringList lines) {
@@ -211,6 +215,7 @@ void TTRViewForm::FormResize() {
 
 void TTRViewForm::FormCloseQuery() {
     SettingsStore store;
+    store.KeepAsStored(m_unreadSettings);
     m_size.Save(store);
     store.Flush();
 }

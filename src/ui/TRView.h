@@ -76,5 +76,6 @@ private:
     std::function<void(TTRViewForm&)> m_runModal;
     std::function<void()> m_beep;
     WindowSizeKeeper m_size;
+    QList<Setting> m_unreadSettings; ///< kept as stored at each close
     bool m_placed = false;
 };

@@ -1,6 +1,8 @@
 #include "windowsize.h"
 
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 QSize OuterSize(const QWidget& window) {
     return window.size() + kDesignFrame;
@@ -17,23 +19,38 @@ WindowSizeKeeper::WindowSizeKeeper(QWidget& window, Setting width, Setting heigh
     m_normalHeight = OuterSize(window).height();
 }
 
-void WindowSizeKeeper::Load(const SettingsStore& store) {
-    const int width = store.ReadInteger(m_width);
-    if (width > 0) {
-        m_normalWidth = width;
-        m_window.resize(width - kDesignFrame.width(), m_window.height());
-    } else {
-        m_normalWidth = OuterSize(m_window).width();
-    }
-    const int height = store.ReadInteger(m_height);
-    if (height > 0) {
-        m_normalHeight = height;
-        m_window.resize(m_window.width(), height - kDesignFrame.height());
-    } else {
-        m_normalHeight = OuterSize(m_window).height();
-    }
-    if (store.ReadBool(m_maximized))
-        m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
+void WindowSizeKeeper::Load(const SettingsStore& store, SettingsReadRound& round) {
+    m_normalWidth = OuterSize(m_window).width();
+    m_normalHeight = OuterSize(m_window).height();
+    round.Read(m_width, [&] {
+        if (const int width = store.ReadInteger(m_width); width > 0) {
+            m_normalWidth = width;
+            m_window.resize(width - kDesignFrame.width(), m_window.height());
+        }
+    });
+    round.Read(m_height, [&] {
+        if (const int height = store.ReadInteger(m_height); height > 0) {
+            m_normalHeight = height;
+            m_window.resize(m_window.width(), height - kDesignFrame.height());
+        }
+    });
+    // A size larger than the screen (a hand-made one, or one from a larger screen) is cut to the
+    // screen's available area; this is done before the window is maximized, so that restoring it
+    // gives the cut size.
+    if (const QScreen* screen = m_window.screen())
+        FitInto(screen->availableGeometry().size());
+    round.Read(m_maximized, [&] {
+        if (store.ReadBool(m_maximized))
+            m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
+    });
+}
+
+void WindowSizeKeeper::FitInto(QSize available) {
+    m_normalWidth = std::min(m_normalWidth, available.width());
+    m_normalHeight = std::min(m_normalHeight, available.height());
+    const QSize outer = OuterSize(m_window);
+    if (outer.boundedTo(available) != outer)
+        m_window.resize(outer.boundedTo(available) - kDesignFrame);
 }
 
 bool WindowSizeKeeper::isMaximized() const {

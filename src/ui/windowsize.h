@@ -22,11 +22,13 @@ class WindowSizeKeeper {
 public:
     WindowSizeKeeper(QWidget& window, Setting width, Setting height, Setting maximized);
 
-    /// Reads width, height and the maximized flag in this order, applying each as it is read, so
-    /// a value that fails to read leaves the ones before it applied.
-    void Load(const SettingsStore& store);
+    /// Reads width, height and the maximized flag in this order, each on its own, applying each
+    /// as it is read; a value that cannot be read is noted in the round. A size larger than the
+    /// window's screen is cut to its available area.
+    void Load(const SettingsStore& store, SettingsReadRound& round);
     /// Writes the remembered width and height and whether the window is maximized now.
     void Save(SettingsStore& store) const;
+
     /// Call from the window's resize event.
     void WindowResized();
 
@@ -35,6 +37,10 @@ public:
     bool isMaximized() const;
 
 private:
+    /// Makes the remembered size and the window no larger than the available area (outer
+    /// sizes; the minimum size still holds).
+    void FitInto(QSize available);
+
     QWidget& m_window;
     Setting m_width, m_height, m_maximized;
     int m_normalWidth = 0;

@@ -142,6 +142,44 @@ private Q_SLOTS:
         QCOMPARE(readAsText(again, Setting::Password), text);
     }
 
+    // A value that is not written, kept or simply not set, keeps its stored text byte for byte,
+    // although the settings writer would write it in a form of its own.
+    void valuesNotWrittenKeepTheirStoredText_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("list") << QByteArray("MainWidth = 1,2\n") << "MainWidth";
+        QTest::newRow("variant")
+            << QByteArray(R"(RememberPW=@Variant(\0\0\0\x7f\0\0\0\x5QSize\0\0\0\x1\0\0\0\x2))"
+                          "\n")
+            << "RememberPW";
+        QTest::newRow("continued line") << QByteArray("LastFolder=a, \\\n  b\n") << "LastFolder";
+        QTest::newRow("quoted, not kept") << QByteArray("Password=\"pw\"\n") << "";
+    }
+    void valuesNotWrittenKeepTheirStoredText() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, name);
+        const QString path = file(QStringLiteral("kept.ini"));
+        WriteFileBytes(path, "[ZVFee]\n" + line + "ServerIP=old\n");
+        {
+            SettingsStore store(path);
+            if (!name.isEmpty()) {
+                const Setting kept = settingNamed(name);
+                store.KeepAsStored({kept});
+                if (SettingInfoOf(kept).kind == SettingKind::Text)
+                    store.WriteText(kept, QStringLiteral("new"));
+                else if (SettingInfoOf(kept).kind == SettingKind::Boolean)
+                    store.WriteBool(kept, false);
+                else
+                    store.WriteInteger(kept, 7);
+            }
+            store.WriteText(Setting::ServerIP, QStringLiteral("new"));
+            store.Flush();
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), "[ZVFee]\n" + line + "ServerIP=new\n");
+    }
+
     void integersAndFlagsAreWrittenAsDecimalText() {
         const QString path = file(QStringLiteral("kinds.ini"));
         {

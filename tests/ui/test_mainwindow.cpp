@@ -183,23 +183,90 @@ private Q_SLOTS:
         QTRY_COMPARE(form->size(), QSize(684, 462));
     }
 
-    // A settings value of another type is reported and stops start-up (the database is not
-    // opened) but the window still opens, the other values are applied, and closing loses none.
+    // A settings value of another type is reported (a viewer's one too) and stops start-up (the
+    // database is not opened), but the window opens with every other value read and applied, and
+    // each close writes the unreadable value back exactly as it was stored.
+    void unreadableSettingAtStart_data() {
+        QTest::addColumn<QByteArray>("line"); // replaces the value of its name
+        QTest::addColumn<QString>("applied"); // main window, viewer: outer size; the password
+        QTest::newRow("main width")
+            << QByteArray("MainWidth = 1,2") << "670x500 max, 500x400 max, pw";
+        QTest::newRow("main maximized")
+            << QByteArray("MainMax=\"x\" , y") << "800x500, 500x400 max, pw";
+        QTest::newRow("remember password")
+            << QByteArray(R"(RememberPW=@Variant(\0\0\0\x7f\0\0\0\x5QSize\0\0\0\x1\0\0\0\x2))")
+            << "800x500 max, 500x400 max, ";
+        QTest::newRow("viewer width")
+            << QByteArray("ViewWidth=a, b") << "800x500 max, 600x400 max, pw";
+    }
     void unreadableSettingAtStart() {
-        WriteFileBytes(settingsFile(),
-                       "[ZVFee]\nMainWidth=800\nMainMax=a, b\nServerIP=poker.example.org\n");
+        QFETCH(QByteArray, line);
+        QFETCH(QString, applied);
+        const QByteArray name = line.left(line.indexOf('=')).trimmed();
+        QByteArray ini = "[ZVFee]\n";
+        for (const char* value :
+             {"MainWidth=800", "MainHeight=500", "MainMax=1", "ServerIP=poker.example.org",
+              "RememberPW=1", "Password=pw", "ViewWidth=500", "ViewHeight=400", "ViewMax=1"})
+            ini += (QByteArray(value).startsWith(name + '=') ? line : QByteArray(value)) + '\n';
+        WriteFileBytes(settingsFile(), ini);
         auto form = start();
         QCOMPARE(m_messages.shown.size(), 1);
         QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
-        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Invalid data type for 'MainMax'"));
+        QCOMPARE(m_messages.shown[0].second,
+                 QStringLiteral("Invalid data type for '%1'").arg(QString::fromLatin1(name)));
         QVERIFY(form->isVisible());
-        QCOMPARE(form->width(), 784);
+        QCOMPARE(form->db().isOpen(), name.startsWith("View"));
+        const auto sizeOf = [](int width, int height, QWidget* window) {
+            return QStringLiteral("%1x%2%3").arg(width).arg(height).arg(
+                window->windowState() & Qt::WindowMaximized ? " max" : "");
+        };
+        const QSize viewer = OuterSize(*form->TRViewForm);
+        QCOMPARE(sizeOf(form->NormalWidth(), form->NormalHeight(), form.get()) + ", " +
+                     sizeOf(viewer.width(), viewer.height(), form->TRViewForm) + ", " +
+                     form->APIPW->text(),
+                 applied);
         QCOMPARE(form->ServerIP->text(), QStringLiteral("poker.example.org"));
-        QVERIFY(!form->db().isOpen());
-        QVERIFY(!QFile::exists(dbFile()));
-        form->close();
-        QCOMPARE(stored("ServerIP"), QStringLiteral("poker.example.org"));
-        QCOMPARE(stored("MainMax"), QStringLiteral("0"));
+
+        form->TRViewForm->setModalRunner([](TTRViewForm& view) {
+            view.show();
+            view.close();
+        });
+        form->TRViewForm->ShowFile(QStringLiteral("TR1.txt"), {});
+        QVERIFY(form->close());
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QVERIFY2(lines.contains(line), qPrintable(lines.join('|')));
+        QVERIFY(lines.contains("Password=pw"));
+        QVERIFY(lines.contains("ServerIP=poker.example.org"));
+    }
+
+    // Sizes larger than the screen are cut to it when the window shows; restoring a window that
+    // opened maximized gives the cut size.
+    void sizesBeyondTheScreenAreCut_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("viewer");
+        QTest::newRow("main") << QByteArray("MainWidth=999999\nMainHeight=999999\n") << false;
+        QTest::newRow("main maximized")
+            << QByteArray("MainWidth=999999\nMainHeight=999999\nMainMax=1\n") << false;
+        QTest::newRow("viewer") << QByteArray("ViewWidth=999999\nViewHeight=999999\n") << true;
+    }
+    void sizesBeyondTheScreenAreCut() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, viewer);
+        WriteFileBytes(settingsFile(), "[ZVFee]\n" + ini);
+        auto form = start();
+        QWidget* window = form.get();
+        if (viewer) {
+            window = form->TRViewForm;
+            form->TRViewForm->setModalRunner([](TTRViewForm& view) { view.show(); });
+            form->TRViewForm->ShowFile(QStringLiteral("TR1.txt"), {});
+        }
+        const QSize available = window->screen()->availableGeometry().size();
+        if (!window->isMaximized())
+            QCOMPARE(OuterSize(*window).boundedTo(available), OuterSize(*window));
+        window->showNormal();
+        QTRY_COMPARE(OuterSize(*window), available);
     }
 
     // Texts from outside reach the operator as they are: markup in them is shown, not rendered.
