@@ -77,7 +77,11 @@ void TChartForm::runGuarded(const std::function<void()>& handler) {
 }
 
 void TChartForm::FormCreate() {
-    m_size.Load(SettingsStore());
+    // As in the other windows: each value on its own, and one that cannot be read stays as stored.
+    SettingsReadRound round;
+    m_size.Load(SettingsStore(), round);
+    m_unreadSettings = round.Unread();
+    round.Finish();
 }
 
 void TChartForm::ShowChart(const ChartData& data) {
@@ -138,6 +142,7 @@ void TChartForm::FormResize() {
 
 void TChartForm::FormClose() {
     SettingsStore store;
+    store.KeepAsStored(m_unreadSettings);
     m_size.Save(store);
     store.Flush();
 }
