@@ -1,11 +1,13 @@
 #include "Main.h"
 
 #include <functional>
+#include <utility>
 
 #include "ChartForm.h"
 #include "TRView.h"
 
 #include "messageboxmessages.h"
+#include "pendingevents.h"
 #include "programicon.h"
 #include "settings.h"
 #include "statusline.h"
@@ -68,7 +70,20 @@ StatusLine TMainForm::statusLine(QLabel* panel) const {
 }
 
 void TMainForm::runGuarded(const std::function<void()>& handler) {
-    RunGuarded(*m_messages, handler);
+    RunGuarded(messages(), handler);
+}
+
+void TMainForm::runHandler(const std::function<void()>& handler) {
+    if (m_handlerMessages) { // raised by another handler
+        runGuarded(handler);
+        return;
+    }
+    PendingEventsFirst boxes(*m_messages);
+    m_handlerMessages = &boxes;
+    runGuarded(handler);
+    m_handlerMessages = nullptr;
+    if (std::exchange(m_closeAsked, false))
+        close();
 }
 
 void TMainForm::FormCreate() {
@@ -138,6 +153,11 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (m_handlerMessages) { // a handler runs: the window closes when it ends
+        m_closeAsked = true;
+        event->ignore();
+        return;
+    }
     if (ChartForm)
         ChartForm->close(); // writes its size settings when it is open
     runGuarded([this] { FormCloseQuery(); });

@@ -54,7 +54,7 @@ public:
 
     // ---- Shared objects and state -------------------------------------------------------------
     ::FeeDatabase& db() { return m_feeDatabase; }
-    OperatorMessages& messages() { return *m_messages; }
+    OperatorMessages& messages() { return m_handlerMessages ? *m_handlerMessages : *m_messages; }
     /// Replaces the operator messages (tests); null returns to message boxes.
     void setMessages(OperatorMessages* messages);
     /// The status-line writer for one of the window's status panels (repaints at once).
@@ -85,6 +85,9 @@ public:
 
     /// Runs a handler under the general error display.
     void runGuarded(const std::function<void()>& handler);
+    /// Runs the handler of a control event under the general error display. A close of the
+    /// window asked for while it runs is carried out when it ends (see PendingEventsFirst).
+    void runHandler(const std::function<void()>& handler);
 
     /// Connects a signal to a handler of this window through the general error display:
     /// connectHandler(RefreshBtn, &QPushButton::clicked, &TMainForm::RefreshBtnClick). The handler
@@ -93,14 +96,14 @@ public:
     QMetaObject::Connection connectHandler(Sender* sender, Signal signal,
                                            void (TMainForm::*handler)(Args...)) {
         return connect(sender, signal, this, [this, handler](Args... args) {
-            runGuarded([&] { (this->*handler)(args...); });
+            runHandler([&] { (this->*handler)(args...); });
         });
     }
     /// The same for any callable without arguments.
     template <typename Sender, typename Signal, std::invocable F>
     QMetaObject::Connection connectHandler(Sender* sender, Signal signal, F handler) {
         return connect(sender, signal, this,
-                       [this, handler = std::move(handler)]() mutable { runGuarded(handler); });
+                       [this, handler = std::move(handler)]() mutable { runHandler(handler); });
     }
 
     // ---- Controls (named as in the design) ---------------------------------------------------
@@ -281,4 +284,7 @@ private:
     OperatorMessages* m_messages = nullptr;
     WindowSizeKeeper m_size;
     QList<Setting> m_unreadSettings; ///< kept as stored at close
+    /// While a handler runs (only then): m_messages, the pending events taken first.
+    OperatorMessages* m_handlerMessages = nullptr;
+    bool m_closeAsked = false; ///< during a handler: close when it ends
 };

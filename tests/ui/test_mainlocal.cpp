@@ -6,12 +6,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <sqlite3.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -29,24 +32,58 @@ QStringList Sorted(QStringList list) {
     return list;
 }
 
-/// Records the text of a status panel every time it is painted.
+/// Records the text of a status panel every time it is painted, and calls `painted` then.
 class PaintRecorder : public QObject {
 public:
-    explicit PaintRecorder(QLabel* label) : m_label(label) { label->installEventFilter(this); }
+    explicit PaintRecorder(QLabel* label, std::function<void()> painted = {})
+        : m_label(label), m_painted(std::move(painted)) {
+        label->installEventFilter(this);
+    }
     QStringList texts;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != m_label->text()))
             texts << m_label->text();
+        if (event->type() == QEvent::Paint && m_painted)
+            m_painted();
         return QObject::eventFilter(watched, event);
     }
 
 private:
     QLabel* m_label;
+    std::function<void()> m_painted;
+};
+
+/// Records messages, each shown for a moment in a real modal box that blocks the main window as
+/// the window's own boxes do; notes whether the main window was still open then.
+class ModalBoxMessages : public RecordingMessages {
+public:
+    explicit ModalBoxMessages(const QWidget& window) : m_window(window) {}
+    bool show(MessageKind kind, const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, QString(), text);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        QApplication::processEvents();
+        windowOpen << m_window.isVisible();
+        return RecordingMessages::show(kind, text);
+    }
+    QList<bool> windowOpen;
+
+private:
+    const QWidget& m_window;
 };
 
 } // namespace
+
+// How the window system hands the application a request to close a window (its close button,
+// Alt+F4): queued until the application takes its events. Qt exports it for its platform
+// plugins; its header is not installed, so it is declared here.
+class QWindowSystemInterface {
+public:
+    struct AsynchronousDelivery {};
+    template <typename Delivery> static bool handleCloseEvent(QWindow* window);
+};
 
 class TestMainLocal : public QObject {
     Q_OBJECT
@@ -358,6 +395,40 @@ private Q_SLOTS:
         QTest::mouseDClick(listWidget->viewport(), Qt::LeftButton, {}, at);
         outcomes << m_messages.texts();
         QCOMPARE(outcomes, QStringList{outcome});
+    }
+
+    // The window closed during an import run closes when the run ends, also when it fails.
+    void closeDuringAnImportClosesWhenItEnds_data() {
+        QTest::addColumn<bool>("fails");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("run") << false << u"Tournaments with fees imported:  2"_s;
+        QTest::newRow("failed run") << true << u"'8:' is not a valid integer value."_s;
+    }
+    void closeDuringAnImportClosesWhenItEnds() {
+        QFETCH(bool, fails);
+        QFETCH(QString, message);
+        const QString folder = resultsFolder(2);
+        if (fails)
+            WriteFileBytes(folder + u"/TR2024-05-09 Bad.txt"_s,
+                           ResultsBlock(9, "1", "2024-05-09 8:00:00"));
+        auto form = start();
+        ModalBoxMessages boxes(*form);
+        form->setMessages(&boxes);
+        list(*form, folder);
+        form->SelectAllBtn->click();
+        bool asked = false;
+        PaintRecorder closeAsked(form->TRStatus, [&] {
+            if (!std::exchange(asked, true))
+                QWindowSystemInterface::handleCloseEvent<
+                    QWindowSystemInterface::AsynchronousDelivery>(form->windowHandle());
+        });
+        form->ImportBtn->click();
+        QVERIFY(asked);
+        QCOMPARE(boxes.texts(), QStringList{message});
+        QCOMPARE(boxes.windowOpen, QList<bool>{true});
+        QVERIFY(!form->isVisible());
+        QVERIFY(QFile::exists(path(u"config/Kestrelle/ZVFeeStats.ini"_s))); // closed as ever
+        form->setMessages(nullptr);
     }
 
     // The real dialog: caption, the message above the tree, the start folder; cancel keeps Folder.

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "operatormessages.h"
+
+/// The operator messages of an operation of the main window while it runs. Before each box the
+/// window system's pending events are taken: a box is modal, and a request to close the window
+/// made during the operation would otherwise reach the window only while the box blocks it, and
+/// be dropped there. Input that came meanwhile is dropped here, as the box would drop it.
+class PendingEventsFirst : public OperatorMessages {
+public:
+    explicit PendingEventsFirst(OperatorMessages& shown) : m_shown(shown) {}
+    bool show(MessageKind kind, const QString& text) override;
+
+private:
+    OperatorMessages& m_shown;
+};
