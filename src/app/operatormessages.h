@@ -21,6 +21,10 @@ public:
     void information(const QString& text) { show(MessageKind::Information, text); }
     bool confirm(const QString& text) { return show(MessageKind::Confirmation, text); }
     void notice(const QString& text) { show(MessageKind::Notice, text); }
+    /// The reason behind the error just shown ("Not a regular file"), for a front end that gives
+    /// it apart: the command line prints it on the line after the error; a message box shows the
+    /// error's own text only.
+    virtual void cause(const QString& text) { Q_UNUSED(text); }
 };
 
 /// Caption of the box of a kind ("Error", "Information", "Confirm" or the application title).

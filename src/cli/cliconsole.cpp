@@ -33,6 +33,11 @@ bool CliConsole::show(MessageKind kind, const QString& text) {
     return true;
 }
 
+void CliConsole::cause(const QString& text) {
+    endStatus();
+    PrintErr(text + u'\n');
+}
+
 StatusLine CliConsole::statusLine() {
     return [this](const QString& text) { status(text); };
 }

@@ -16,6 +16,8 @@ public:
     ~CliConsole() override;
 
     bool show(MessageKind kind, const QString& text) override;
+    /// On standard error, on a line of its own after the error.
+    void cause(const QString& text) override;
     StatusLine statusLine();
     /// Ends a status line left open on the terminal, so the next text starts on a line of its own.
     void endStatus();

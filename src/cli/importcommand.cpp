@@ -27,7 +27,8 @@ const QString kHelp = QStringLiteral(
     "\n"
     "Exit status:\n"
     "  0  every file was read and imported\n"
-    "  1  a file could not be read (\"Error loading FILE\"; the files before it stay imported),\n"
+    "  1  a file could not be read (\"Error loading FILE\" and the reason on the next line;\n"
+    "     the files before it stay imported; only regular files up to 256 MiB are read),\n"
     "     or an error ended the run (its message; nothing of the run is kept)\n"
     "  2  the command line was wrong\n");
 

@@ -35,8 +35,9 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                 QString text;
                 try {
                     text = ReadResultsText(file.path);
-                } catch (const ZvError&) {
+                } catch (const ResultsFileError& e) {
                     messages.error(QStringLiteral("Error loading ") + file.path);
+                    messages.cause(e.reason());
                     outcome.unreadablePath = file.path;
                     break;
                 }

@@ -26,8 +26,9 @@ struct ImportRunOutcome {
 
 /// Imports results files in the given order as one run in one transaction, with the record of
 /// each file read (its folder's canonical path, name, size and time as read, tournaments): progress
-/// "Loading (i of n):  label" before each file; a file that cannot be read shows
-/// "Error loading " + its path and ends the loop, and what was read before is committed;
+/// "Loading (i of n):  label" before each file; a file that cannot be read (also one that is not
+/// a regular file, or is larger than 256 MiB) shows "Error loading " + its path, with the reason
+/// as its cause, and ends the loop, and what was read before is committed;
 /// closeFeeTables when something was imported; "Updating database ..."; the commit; then the
 /// notice "Tournaments with fees imported:  N". The wait cursor shows until the files are read.
 /// When an error ends the run (a results file with a bad start or stop, a database error, a

@@ -125,40 +125,74 @@ void TStringList2::SetFromBytes(const QByteArray& bytes) {
     QStringList::operator=(SplitResultsLines(DecodeResultsText(bytes)));
 }
 
+ResultsFileError::ResultsFileError(const QString& what, const QString& path, const QString& reason)
+    : ZvError(QStringLiteral("%1 \"%2\". %3").arg(what, path, reason)), m_reason(reason) {}
+
 namespace {
 
-[[noreturn]] void raiseFileError(const char* what, const QString& path, int error) {
-    throw ZvError(
-        QStringLiteral("%1 \"%2\". %3")
-            .arg(QLatin1StringView(what), path, QString::fromLocal8Bit(std::strerror(error))));
+/// The largest results file that is read: a real one holds a few hundred kilobytes at most.
+constexpr qint64 kMaxFileBytes = qint64(256) << 20;
+
+[[noreturn]] void raiseFileError(const char* what, const QString& path, const QString& reason) {
+    throw ResultsFileError(QLatin1StringView(what), path, reason);
+}
+
+[[noreturn]] void raiseSystemError(const char* what, const QString& path, int error) {
+    raiseFileError(what, path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+/// Refuses what is not a regular file (a folder, a FIFO, a device) and what is larger than a
+/// results file can be.
+void requireReadable(const struct stat& info, const QString& path) {
+    if (S_ISDIR(info.st_mode))
+        raiseSystemError("Cannot open file", path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        raiseFileError("Cannot open file", path, QStringLiteral("Not a regular file"));
+    if (info.st_size > kMaxFileBytes)
+        raiseFileError("Cannot read file", path, QStringLiteral("Larger than 256 MiB"));
 }
 
 /// The whole content of a file. A plain read-only open takes no lock: a writer holding the file
-/// open (even with an advisory lock) does not keep us out. Straight system calls: an import run
-/// opens thousands of small files, and each saved call counts.
+/// open (even with an advisory lock) does not keep us out. Only a regular file is opened, and
+/// without blocking: the entry may change between the look and the open, and opening a FIFO
+/// would wait for a writer for ever. Straight system calls: an import run opens thousands of
+/// small files, and each saved call counts.
 QByteArray readWholeFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        raiseFileError("Cannot open file", path, errno);
+    const QByteArray name = QFile::encodeName(path);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    if (::stat(name.constData(), &info) != 0) // follows links, as the open does
+        raiseSystemError("Cannot open file", path, errno);
+    requireReadable(info, path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        raiseSystemError("Cannot open file", path, errno);
+    try {
+        if (::fstat(fd, &info) != 0)
+            raiseSystemError("Cannot open file", path, errno);
+        requireReadable(info, path);
+    } catch (...) {
         ::close(fd);
-        raiseFileError("Cannot open file", path, error);
+        throw;
     }
-    // The size is a hint only: the file may grow while the server writes it.
+    // The size is a hint only: the file may grow while the server writes it, but never past
+    // the bound.
     QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
     qsizetype used = 0;
     for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2 + 4096);
+        if (used == bytes.size()) {
+            if (used > kMaxFileBytes) {
+                ::close(fd);
+                raiseFileError("Cannot read file", path, QStringLiteral("Larger than 256 MiB"));
+            }
+            bytes.resize(qsizetype(std::min(qint64(bytes.size()) * 2 + 4096, kMaxFileBytes + 1)));
+        }
         const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             const int error = errno;
             ::close(fd);
-            raiseFileError("Cannot read file", path, error);
+            raiseSystemError("Cannot read file", path, error);
         }
         if (n == 0)
             break;

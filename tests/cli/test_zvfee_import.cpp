@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -73,6 +74,7 @@ void TestZvfeeImport::initTestCase() {
     WriteFileBytes(file("TR2024-05-03 A.txt"), Tournament(1) + Tournament(2));
     WriteFileBytes(file("TR2024-05-03 B.txt"), Tournament(3));
     WriteFileBytes(file("TR2024-05-03 Bad.txt"), Tournament(4, "2024-05-03 8:00:00"));
+    QCOMPARE(mkfifo(QFile::encodeName(file("TRpipe.txt")).constData(), 0600), 0);
     const QByteArray start = "2024-05-03 19:00:00";
     WriteFileBytes(file("TR7 first.txt"), Tournament(7, start, "Place1=alpha\nPlace2=bravo\n"));
     WriteFileBytes(file("TR7 corrected.txt"), Tournament(7, start, "Place1=alpha\n"));
@@ -145,7 +147,13 @@ void TestZvfeeImport::runs_data() {
     QTest::newRow("unreadable file ends the run, earlier files kept")
         << QStringList{a, gone, b} << 1 << "Tournaments with fees imported:  2\n"
         << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + gone,
-                       "Error loading " + gone, "Updating database ..."}
+                       "Error loading " + gone, "No such file or directory",
+                       "Updating database ..."}
+        << QStringList{"1", "2"};
+    QTest::newRow("a FIFO is refused without waiting for a writer")
+        << QStringList{a, "TRpipe.txt", b} << 1 << "Tournaments with fees imported:  2\n"
+        << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  TRpipe.txt",
+                       "Error loading TRpipe.txt", "Not a regular file", "Updating database ..."}
         << QStringList{"1", "2"};
     QTest::newRow("error ends the run, nothing kept")
         << QStringList{a, bad, b} << 1 << ""

@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 #include <sqlite3.h>
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void noFeePayingTournaments();
     void sameFilesTwice();
     void failedCommitRollsBackAndNextRunWorks();
+    void unreadableFileEndsTheRun_data();
+    void unreadableFileEndsTheRun();
     void samples_data();
     void samples();
     void record_data();
@@ -113,6 +116,31 @@ void TestImportRun::failedCommitRollsBackAndNextRunWorks() {
     QCOMPARE(next.messages.texts(), QStringList{"Tournaments with fees imported:  2"});
     QCOMPARE(m_db->db.transactionLevel(), 0);
     QCOMPARE(m_db->rows("SELECT TNumber FROM Master ORDER BY TNumber"), (QStringList{"1", "2"}));
+}
+
+void TestImportRun::unreadableFileEndsTheRun_data() {
+    QTest::addColumn<QString>("target"); // what the second file links to; "" for no file at all
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << ""
+                             << "No such file or directory";
+    QTest::newRow("a device") << "/dev/null"
+                              << "Not a regular file";
+}
+
+// The window shows "Error loading PATH" alone; the reason goes to the front ends that give it.
+void TestImportRun::unreadableFileEndsTheRun() {
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const QString second = m_folder + "/TR2024-05-03 B.txt";
+    if (!target.isEmpty())
+        QVERIFY(QFile::link(target, second));
+    RunRecorder r;
+    ImportLocalFiles(m_folder, {"TR2024-05-03 A.txt", "TR2024-05-03 B.txt", "TR2024-05-03 C.txt"},
+                     m_db->db, r.messages, r.statusLine(), {});
+    QCOMPARE(r.messages.texts(),
+             (QStringList{"Error loading " + second, "Tournaments with fees imported:  2"}));
+    QCOMPARE(r.messages.causes, QStringList{reason});
+    QCOMPARE(m_db->masterRows().size(), 2);
 }
 
 void TestImportRun::samples_data() {

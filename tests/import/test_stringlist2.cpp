@@ -2,11 +2,17 @@
 #include "stringlist2.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -103,27 +109,66 @@ void TestStringList2::lineBreaks() {
 }
 
 void TestStringList2::unreadableFileRaises_data() {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("TRmissing.txt"));
-    QTest::newRow("a folder") << m_dir.path();
-    QTest::newRow("no permission") << m_dir.filePath(QStringLiteral("TRlocked.txt"));
+    QTest::addColumn<QString>("name"); // in the test folder, made as the row says; or a path
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "TRmissing.txt"
+                             << "No such file or directory";
+    QTest::newRow("a folder") << "TRfolder.txt"
+                              << "Is a directory";
+    QTest::newRow("no permission") << "TRlocked.txt"
+                                   << "Permission denied";
+    QTest::newRow("a FIFO") << "TRpipe.txt"
+                            << "Not a regular file";
+    QTest::newRow("a link to a FIFO") << "TRpipelink.txt"
+                                      << "Not a regular file";
+    QTest::newRow("a device") << "/dev/null"
+                              << "Not a regular file";
+    QTest::newRow("larger than 256 MiB") << "TRhuge.txt"
+                                         << "Larger than 256 MiB";
 }
 
 void TestStringList2::unreadableFileRaises() {
-    QFETCH(QString, path);
-    if (path.endsWith(QStringLiteral("TRlocked.txt"))) {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QString path = name.startsWith(u'/') ? name : m_dir.filePath(name);
+    const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("TRpipe.txt")));
+    if (!QFileInfo::exists(fifo)) {
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("TRfolder.txt"))));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        QVERIFY(QFile::link(QString::fromLocal8Bit(fifo), m_dir.filePath("TRpipelink.txt")));
+    }
+    if (name == u"TRlocked.txt") {
         if (geteuid() == 0)
             QSKIP("the superuser reads every file");
         WriteFileBytes(path, "Tournament=x");
         QFile::setPermissions(path, QFileDevice::WriteOwner);
     }
+    if (name == u"TRhuge.txt") { // sparse: no disk space taken
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
+    }
+    // Should the open wait for a writer of the FIFO, one comes after a second, so that a
+    // reader that blocks fails this test instead of hanging it.
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 20 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!done)
+            ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK));
+    });
     TStringList2 list{"kept"};
+    QString message = QStringLiteral("no error raised");
+    QString raisedReason;
     try {
         list.LoadFromFile(path);
-        QFAIL("no error raised");
-    } catch (const ZvError& e) {
-        QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+    } catch (const ResultsFileError& e) {
+        message = e.message();
+        raisedReason = e.reason();
     }
+    done = true;
+    writer.join();
+    QVERIFY2(message.contains(path), qPrintable(message));
+    QCOMPARE(raisedReason, reason);
 }
 
 // The server keeps a results file open for writing while it runs; reading must not need a lock.

@@ -14,9 +14,15 @@ public:
 
     QList<QPair<MessageKind, QString>> shown;
     QList<bool> answers;
+    /// The causes given with the errors, in order.
+    QStringList causes;
+    void cause(const QString& text) override { causes << text; }
 
     QStringList texts() const;
-    void clear() { shown.clear(); }
+    void clear() {
+        shown.clear();
+        causes.clear();
+    }
 };
 
 /// Full path of a fixture in tests/data.

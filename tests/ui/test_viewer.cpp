@@ -14,6 +14,7 @@
 #include <QUrlQuery>
 #include <httplib.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 const QByteArray kThreeTournaments = "Tournament=1001\r\n"
@@ -208,6 +209,8 @@ private Q_SLOTS:
         QTest::newRow("empty list")
             << 0 << -1 << false << "No tournament result files selected in list";
         QTest::newRow("unreadable file") << 1 << 0 << true << "Error loading %1/TR0.txt";
+        QTest::newRow("a FIFO, read without waiting")
+            << 1 << 0 << true << "Error loading %1/TR0.txt";
     }
     void viewLocal() {
         QFETCH(int, files);
@@ -223,6 +226,8 @@ private Q_SLOTS:
             form->TRLocalList->setCurrentRow(current, QItemSelectionModel::NoUpdate);
         if (unreadable)
             QFile::remove(folder() + QStringLiteral("/TR0.txt"));
+        if (unreadable && QByteArrayView(QTest::currentDataTag()).startsWith("a FIFO"))
+            QCOMPARE(mkfifo(QFile::encodeName(folder() + QStringLiteral("/TR0.txt")), 0600), 0);
         form->ViewLocalFile();
         if (shown.startsWith(u"TR")) {
             QVERIFY(m_messages.shown.isEmpty());
