@@ -4,6 +4,7 @@
 #include "chartmodel.h"
 #include "command.h"
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "reportcatalogue.h"
 #include "reportrun.h"
 #include "resultset.h"
@@ -190,6 +191,7 @@ int RunChartCommand(const QStringList& args) {
     db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
     db.Open();
     db.Execute(QStringLiteral("PRAGMA query_only = ON"));
+    RequireFeeSchema(db);
 
     ResultSet view;
     if (!sql.isEmpty())

@@ -3,6 +3,7 @@
 #include "cliconsole.h"
 #include "command.h"
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "importrun.h"
 #include "newfiles.h"
 
@@ -71,7 +72,7 @@ int RunImport(const QStringList& args) {
         return UsageError(self, QStringLiteral("no results files given"));
 
     FeeDatabase db;
-    OpenOrCreateFeeDatabase(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
+    OpenFeeDatabaseForImport(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
 
     QStringList paths = ResultsFilesOf(files);
     if (onlyNew) {

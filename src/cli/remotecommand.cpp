@@ -5,6 +5,7 @@
 #include "command.h"
 #include "error.h"
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "remoteimport.h"
 #include "remotelist.h"
 #include "settings.h"
@@ -219,7 +220,7 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
     }
 
     FeeDatabase db;
-    OpenOrCreateFeeDatabase(db, options.db.isEmpty() ? FeeDatabasePath() : options.db);
+    OpenFeeDatabaseForImport(db, options.db.isEmpty() ? FeeDatabasePath() : options.db);
     if (options.onlyNew) {
         const QList<RemoteItem> fresh = NewRemoteItems(db, fields, selected);
         PrintErr(u"Skipped (already imported): %1\n"_s.arg(selected.size() - fresh.size()));

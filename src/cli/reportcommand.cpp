@@ -3,6 +3,7 @@
 #include "command.h"
 #include "csvexport.h"
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "reportcatalogue.h"
 #include "reportrun.h"
 #include "resultset.h"
@@ -182,6 +183,7 @@ int RunReportCommand(const QStringList& args) {
     FeeDatabase db;
     db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
     db.OpenReadOnly();
+    RequireFeeSchema(db);
 
     // The window's "Load" runs nothing for an empty text, and its "Export" then finds the view
     // closed.

@@ -219,11 +219,20 @@ void FeeDatabase::Rollback() noexcept {
 
 void OpenOrCreateFeeDatabase(FeeDatabase& db, const QString& path) {
     db.setDatabaseName(path);
-    if (QFileInfo::exists(path)) { // follows symbolic links
+    const QFileInfo file(path); // follows symbolic links
+    if (file.exists()) {
         db.Open();
-        return;
+        // An empty file (an interrupted first start, a file made by hand) is a new database.
+        // Its journal could hold a schema still: only one without any is given the tables.
+        const auto hasSchema = [&db] {
+            Statement objects = db.Prepare16(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            return db.Step(objects) && sqlite3_column_int(objects.get(), 0) > 0;
+        };
+        if (file.size() > 0 || hasSchema())
+            return;
+    } else {
+        db.CreateDatabase();
     }
-    db.CreateDatabase();
     db.Execute(QString::fromLatin1(kCreateMasterSql));
     db.Execute(QString::fromLatin1(kCreateDetailSql));
 }

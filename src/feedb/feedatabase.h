@@ -111,5 +111,6 @@ private:
 extern const char* const kCreateMasterSql;
 extern const char* const kCreateDetailSql;
 
-/// Opens the file at path, or creates it with the two tables when no file exists there.
+/// Opens the file at path, or creates it with the two tables when no file exists there; an empty
+/// file (0 bytes) counts as no file.
 void OpenOrCreateFeeDatabase(FeeDatabase& db, const QString& path);

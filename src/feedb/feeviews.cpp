@@ -1,6 +1,7 @@
 #include "feeviews.h"
 
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "importedfiles.h"
 #include "operatormessages.h"
 
@@ -46,6 +47,7 @@ void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailSta
 
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
                       const std::function<void()>& closeViews) {
+    RequireFeeSchema(db); // the rows of another program's tables are not ours to delete
     if (!messages.confirm(QStringLiteral("Remove all records from database?")))
         return false;
     closeViews();

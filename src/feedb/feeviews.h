@@ -59,6 +59,7 @@ public:
 /// closeViews first, then, under the busy cursor, the record of imported files, "DELETE FROM
 /// Master" and "DELETE FROM Detail".
 /// Returns false, having changed nothing, when the operator does not confirm. Raises the error of
-/// a failing DELETE.
+/// a failing DELETE, and, before asking, RequireFeeSchema's error for a file whose fee tables lack
+/// a column.
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
                       const std::function<void()>& closeViews);

@@ -1,5 +1,6 @@
 #include "importrun.h"
 
+#include "feeschema.h"
 #include "importedfiles.h"
 #include "importresults.h"
 #include "stringlist2.h"
@@ -9,6 +10,7 @@
 ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
                                     OperatorMessages& messages, const StatusLine& status,
                                     const std::function<void()>& closeFeeTables) {
+    RequireFeeSchema(db); // a file that is not a fee database is left alone
     ImportRunOutcome outcome;
     const QString n = QString::number(files.size());
     {

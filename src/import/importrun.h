@@ -31,9 +31,10 @@ struct ImportRunOutcome {
 /// as its cause, and ends the loop, and what was read before is committed;
 /// closeFeeTables when something was imported; "Updating database ..."; the commit; then the
 /// notice "Tournaments with fees imported:  N". The wait cursor shows until the files are read.
-/// When an error ends the run (a results file with a bad start or stop, a database error, a
-/// failed commit), nothing of the run is kept: the transaction is rolled back, the connection
-/// leaves it, and the error goes on to the caller.
+/// A database whose fee tables lack a column raises RequireFeeSchema's error before anything
+/// is read or written. When an error ends the run (a results file with a bad start or stop, a
+/// database error, a failed commit), nothing of the run is kept: the transaction is rolled back,
+/// the connection leaves it, and the error goes on to the caller.
 ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
                                     OperatorMessages& messages, const StatusLine& status,
                                     const std::function<void()>& closeFeeTables);

@@ -1,5 +1,6 @@
 #include "remoteimport.h"
 
+#include "feeschema.h"
 #include "importresults.h"
 
 using namespace Qt::StringLiterals;
@@ -47,6 +48,7 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                       missing->message);
         return {};
     }
+    RequireFeeSchema(db); // a file that is not a fee database is left alone
     const QString url = BuildApiUrl(fields);
     RemoteImportOutcome outcome;
     outcome.ran = true;

@@ -36,12 +36,13 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
 ///
 /// Nothing selected: "No tournament result files selected" (error). A missing server field: "No
 /// IP specified" as information, the other three as errors. In both cases nothing is sent, no
-/// transaction begins, and the outcome says the run did not happen. Otherwise, under the busy
-/// cursor, each item writes "Retrieving (i of n):  " + its text to the status line and is fetched
-/// with the server's own date and name; an answer that is not "Result=Ok" shows its Error text and
-/// ends the loop, keeping what came before. Then closeFeeTables runs when anything was imported,
-/// the status line reads "Updating database ..." while the transaction commits, is cleared, and the
-/// notice "Tournaments with fees imported:  " + count is shown.
+/// transaction begins, and the outcome says the run did not happen. A database whose fee tables
+/// lack a column then raises RequireFeeSchema's error before anything is sent. Otherwise, under
+/// the busy cursor, each item writes "Retrieving (i of n):  " + its text to the status line and
+/// is fetched with the server's own date and name; an answer that is not "Result=Ok" shows its
+/// Error text and ends the loop, keeping what came before. Then closeFeeTables runs when anything
+/// was imported, the status line reads "Updating database ..." while the transaction commits, is
+/// cleared, and the notice "Tournaments with fees imported:  " + count is shown.
 ///
 /// An error from the import of a file, or from beginning or committing the transaction, rolls
 /// the whole run back (the connection leaves the transaction) and is raised again; the status

@@ -6,6 +6,7 @@
 #include "ChartForm.h"
 #include "TRView.h"
 
+#include "feeschema.h"
 #include "messageboxmessages.h"
 #include "pendingevents.h"
 #include "programicon.h"
@@ -93,6 +94,7 @@ void TMainForm::FormCreate() {
     SortDescending = false;
     MasterSQL = QStringLiteral("SELECT * FROM Master ORDER BY TNumber;");
     DetailSQL = QStringLiteral("SELECT TNumber, Player, Fees FROM Detail;");
+    RequireFeeSchema(m_feeDatabase); // told once at start; import and "Empty" refuse the file
 }
 
 void TMainForm::LoadSettings() {

@@ -62,6 +62,8 @@ private Q_SLOTS:
     void defaultDatabaseBesideTheProgram();
     void databaseThatCannotBeCreated();
     void importAgainReplacesPlayers_data();
+    void foreignDatabaseIsRefusedAtStart_data();
+    void foreignDatabaseIsRefusedAtStart();
     void importAgainReplacesPlayers();
 
 private:
@@ -255,6 +257,32 @@ void TestZvfeeImport::importAgainReplacesPlayers() {
     const Run report = RunZvfee({"report", "--db", dbPath, "--report", "Fees by TName & Player"});
     QCOMPARE(report.err, QString());
     QCOMPARE(report.out.toUtf8(), csv);
+}
+
+void TestZvfeeImport::foreignDatabaseIsRefusedAtStart_data() {
+    QTest::addColumn<QStringList>("args"); // after the command and --db FILE
+    QTest::newRow("import") << QStringList{"import", file("TR2024-05-03 B.txt")};
+    QTest::newRow("report") << QStringList{"report", "--report", "Total Fees"};
+}
+
+void TestZvfeeImport::foreignDatabaseIsRefusedAtStart() {
+    QFETCH(QStringList, args);
+    QTemporaryDir dbDir;
+    const QString dbPath = dbDir.filePath(QStringLiteral("fees.db3"));
+    {
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, dbPath);
+        db.Execute(QStringLiteral("ALTER TABLE Master DROP COLUMN RebuyFee;"
+                                  "INSERT INTO Master (TNumber) VALUES (9)"));
+    }
+    args.insert(1, QStringLiteral("--db"));
+    args.insert(2, dbPath);
+    const Run run = RunZvfee(args);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "Cannot use the fee database \"" + dbPath +
+                          "\": table Master has no column RebuyFee\n");
+    QCOMPARE(TNumbers(dbPath), QStringList{"9"});
 }
 
 QTEST_GUILESS_MAIN(TestZvfeeImport)

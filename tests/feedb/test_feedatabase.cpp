@@ -1,8 +1,10 @@
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -50,27 +52,58 @@ private Q_SLOTS:
         QCOMPARE(columns(db, QStringLiteral("Detail")), QStringList({"TNumber", "Player", "Fees"}));
     }
 
-    void existingFilesOpenAndFailAtFirstQuery_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("zero bytes") << QByteArray() << "no such table: Master";
+    // What start-up finds in an existing file: an empty file becomes a new fee database; a file
+    // whose fee tables lack a column is named, with the column, and left as it was.
+    void existingFileAtStart_data() {
+        QTest::addColumn<QByteArray>("content"); // the file's bytes, or "SQL:" and its statements
+        QTest::addColumn<QString>("fault");
+        const QByteArray master = "CREATE TABLE Master (TNumber INTEGER PRIMARY KEY, TName TEXT, "
+                                  "Date TEXT, Time TEXT, Seconds INTEGER, Entrants INTEGER, Paid "
+                                  "INTEGER, Bonus REAL, Multiply TEXT, BuyIn REAL, Fee REAL";
+        const QByteArray detail = "CREATE TABLE Detail (TNumber INTEGER, Player TEXT, Fees REAL);";
+        QTest::newRow("zero bytes: a new database") << QByteArray() << "";
+        QTest::newRow("the fee tables") << "SQL:" + master + ", RebuyFee TEXT);" + detail << "";
+        QTest::newRow("names in other letter case, further columns")
+            << "SQL:" + master.toLower() + ", REBUYFEE, Note TEXT);" + detail.toUpper() << "";
+        QTest::newRow("Master without RebuyFee")
+            << "SQL:" + master + ");" + detail << "table Master has no column RebuyFee";
+        QTest::newRow("another program's Detail")
+            << "SQL:" + master + ", RebuyFee);CREATE TABLE Detail (TNumber, Name, Amount);"
+            << "table Detail has no columns Player, Fees";
+        QTest::newRow("another program's database")
+            << QByteArray("SQL:CREATE TABLE Notes (x);") << "no table Master; no table Detail";
         QTest::newRow("not a database")
             << QByteArray("this is a results file, not a database\n").repeated(200)
             << "file is not a database";
     }
-    void existingFilesOpenAndFailAtFirstQuery() {
+    void existingFileAtStart() {
         QFETCH(QByteArray, content);
-        QFETCH(QString, error);
+        QFETCH(QString, fault);
         const QString file = path(QString::fromLatin1(QTest::currentDataTag()) + ".db3");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
+        if (content.startsWith("SQL:")) {
+            sqlite3* other = nullptr;
+            QCOMPARE(sqlite3_open(file.toUtf8().constData(), &other), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(other, content.mid(4).constData(), nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(other);
+        } else {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const qint64 size = QFileInfo(file).size();
         FeeDatabase db;
-        OpenOrCreateFeeDatabase(db, file); // opens, does not create tables
+        OpenOrCreateFeeDatabase(db, file);
         QVERIFY(db.isOpen());
-        QCOMPARE(errorOf([&] { db.Prepare16(QStringLiteral("SELECT * FROM Master")); }), error);
-        QCOMPARE(QFile(file).size(), qint64(content.size())); // the file was left as it was
+        QCOMPARE(FeeSchemaFault(db), fault);
+        QCOMPARE(errorOf([&] { RequireFeeSchema(db); }),
+                 fault.isEmpty() ? QString()
+                                 : "Cannot use the fee database \"" + file + "\": " + fault);
+        if (size > 0)
+            QCOMPARE(QFileInfo(file).size(), size); // left as it was
+        else
+            QCOMPARE(columns(db, QStringLiteral("Detail")),
+                     QStringList({"TNumber", "Player", "Fees"}));
     }
 
     // The error names the full path and why the system refused it.

@@ -3,6 +3,7 @@
 #include "feeviews.h"
 #include "importedfiles.h"
 #include "importrun.h"
+#include "remoteimport.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void failedCommitRollsBackAndNextRunWorks();
     void unreadableFileEndsTheRun_data();
     void unreadableFileEndsTheRun();
+    void foreignFileIsLeftAlone_data();
+    void foreignFileIsLeftAlone();
     void samples_data();
     void samples();
     void record_data();
@@ -141,6 +144,42 @@ void TestImportRun::unreadableFileEndsTheRun() {
              (QStringList{"Error loading " + second, "Tournaments with fees imported:  2"}));
     QCOMPARE(r.messages.causes, QStringList{reason});
     QCOMPARE(m_db->masterRows().size(), 2);
+}
+
+void TestImportRun::foreignFileIsLeftAlone_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("import") << "import";
+    QTest::newRow("remote import") << "remote import";
+    QTest::newRow("Empty") << "Empty";
+}
+
+// A file whose Master lacks a column of the fee tables: neither an import nor "Empty" touches
+// it, and the operator is asked nothing.
+void TestImportRun::foreignFileIsLeftAlone() {
+    QFETCH(QString, action);
+    FeeDatabase& db = m_db->db;
+    db.Execute("ALTER TABLE Master DROP COLUMN RebuyFee; INSERT INTO Master (TNumber) VALUES (9);"
+               "INSERT INTO Detail VALUES (9, 'kilo', 2)");
+    RunRecorder r;
+    QString error;
+    try {
+        if (action == u"import")
+            ImportLocalFiles(m_folder, {"TR2024-05-03 A.txt"}, db, r.messages, r.statusLine(), {});
+        else if (action == u"remote import")
+            ImportRemoteFiles({RemoteItem::FromText("TR2024-05-03 A.txt")},
+                              {"127.0.0.1", "1", "/api", "pw"}, db, r.messages, r.statusLine(), {});
+        else
+            EmptyFeeDatabase(db, r.messages, [] {});
+    } catch (const ZvError& e) {
+        error = e.message();
+    }
+    QCOMPARE(error, "Cannot use the fee database \"" + m_db->path() +
+                        "\": table Master has no column RebuyFee");
+    QCOMPARE(r.messages.texts(), QStringList{});
+    QCOMPARE(r.status, QStringList{});
+    QCOMPARE(db.transactionLevel(), 0);
+    QCOMPARE(m_db->rows("SELECT * FROM Detail"), QStringList{"9|kilo|2"});
+    QCOMPARE(m_db->rows("SELECT TNumber FROM Master"), QStringList{"9"});
 }
 
 void TestImportRun::samples_data() {

@@ -339,6 +339,25 @@ private Q_SLOTS:
         QVERIFY(!form.db().isOpen());
     }
 
+    // A file whose Master lacks a column: one clear error at start, the window opens with its
+    // start-up done, and "Empty" refuses the file without asking.
+    void foreignDatabaseAtStart() {
+        {
+            FeeDatabase other;
+            OpenOrCreateFeeDatabase(other, dbFile());
+            other.Execute(QStringLiteral("ALTER TABLE Master DROP COLUMN RebuyFee"));
+        }
+        auto form = start();
+        const QString error = "Cannot use the fee database \"" + dbFile() +
+                              "\": table Master has no column RebuyFee.";
+        QCOMPARE(m_messages.texts(), QStringList{error});
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QVERIFY(form->db().isOpen());
+        QCOMPARE(form->MasterSQL, QStringLiteral("SELECT * FROM Master ORDER BY TNumber;"));
+        form->EmptyDBBtn->click();
+        QCOMPARE(m_messages.texts(), (QStringList{error, error}));
+    }
+
     // What each way of closing writes.
     void settingsAtClose_data() {
         QTest::addColumn<QString>("how");
