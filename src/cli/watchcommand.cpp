@@ -3,6 +3,7 @@
 #include "busywait.h"
 #include "command.h"
 #include "feedatabase.h"
+#include "feeschema.h"
 #include "folderwatcher.h"
 
 #include <QCoreApplication>
@@ -133,7 +134,7 @@ int RunWatch(const QStringList& args) {
         return kExitFailure;
     }
     FeeDatabase db;
-    OpenOrCreateFeeDatabase(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
+    OpenFeeDatabaseForImport(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
     const auto stopRequested = [] { return g_stop.load(); };
     const BusyWait busyWait(db, kBusyWait, stopRequested);
 
