@@ -1,6 +1,7 @@
 #include "resultset.h"
 
 #include "feedatabase.h"
+#include "growarray.h"
 #include "keyindex.h"
 #include "textstore.h"
 
@@ -111,12 +112,23 @@ struct OwnValue {
 /// column's values and is found in owns.
 struct ColumnData {
     ResultColumn info;
-    std::vector<qint64> integers;
-    std::vector<double> reals;
-    std::vector<quint32> ids;
+    GrowArray<qint64> integers;
+    GrowArray<double> reals;
+    GrowArray<quint32> ids;
     RowMask nulls;
     RowMask own;
     std::vector<OwnValue> owns; ///< by row
+
+    /// Text cells waiting to be interned together (TextStore::internAll): a copy of their bytes,
+    /// since SQLite's text lasts only until the next step, and their rows.
+    struct Pending {
+        std::vector<char> bytes;
+        std::vector<std::pair<size_t, size_t>> spans; ///< offset, size in bytes
+        std::vector<size_t> rows;
+        std::vector<QByteArrayView> views;
+        std::vector<quint32> ids;
+    } pending;
+    static constexpr size_t kPendingTexts = 64;
 
     /// Appends the value of one cell. The value is read through sqlite3_column_value and the
     /// value functions, one call into the connection per cell: every column function takes the
@@ -147,10 +159,40 @@ struct ColumnData {
             reals.push_back(held ? sqlite3_value_double(value) : 0.0);
             break;
         case ColumnKind::Text:
+            ids.push_back(0); // its id comes with the next batch
+            if (held)
+                queueText(value, row, store);
+            break;
         case ColumnKind::Blob:
             ids.push_back(held ? intern(value, kind, store) : 0);
             break;
         }
+    }
+
+    void queueText(sqlite3_value* value, qsizetype row, TextStore& store) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const auto size = size_t(sqlite3_value_bytes(value));
+        pending.spans.emplace_back(pending.bytes.size(), size);
+        pending.bytes.insert(pending.bytes.end(), text, text + size);
+        pending.rows.push_back(size_t(row));
+        if (pending.rows.size() == kPendingTexts)
+            internPending(store);
+    }
+
+    /// Interns the queued texts and puts their ids in place. Called when the queue is full and
+    /// once after the last row.
+    void internPending(TextStore& store) {
+        const size_t n = pending.rows.size();
+        pending.views.clear();
+        for (const auto& [offset, size] : pending.spans)
+            pending.views.emplace_back(pending.bytes.data() + offset, qsizetype(size));
+        pending.ids.resize(n);
+        store.internAll(pending.views, pending.ids.data());
+        for (size_t i = 0; i < n; ++i)
+            ids[pending.rows[i]] = pending.ids[i];
+        pending.bytes.clear();
+        pending.spans.clear();
+        pending.rows.clear();
     }
 
     /// Text is read as UTF-8, the database's own encoding, so no conversion runs for a value
@@ -174,8 +216,24 @@ struct ColumnData {
 
 } // namespace
 
-ColumnKind CellKindFor(ColumnKind column, sqlite3_value* value) {
-    return CellKindOf(column, sqlite3_value_type(value), value);
+ColumnKind CellKindFor(ColumnKind column, int storageClass, sqlite3_value* value) {
+    return CellKindOf(column, storageClass, value);
+}
+
+QList<ResultColumn> ResultColumnsOf(sqlite3_stmt* stmt, bool hasRow) {
+    const int count = sqlite3_column_count(stmt);
+    QStringList names;
+    QList<ResultColumn> columns(count);
+    for (int i = 0; i < count; ++i) {
+        names.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+        const char* decl = sqlite3_column_decltype(stmt, i);
+        const int storage = hasRow ? sqlite3_column_type(stmt, i) : 0;
+        columns[i].kind = ColumnKindFor(QString::fromUtf8(decl), storage);
+    }
+    names = UniqueColumnNames(names);
+    for (int i = 0; i < count; ++i)
+        columns[i].name = names[i];
+    return columns;
 }
 
 namespace {
@@ -280,22 +338,15 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
         throw ZvError(QStringLiteral("The statement returns no result columns"));
 
     bool row = db.Step(stmt);
-    QStringList names;
+    const QList<ResultColumn> infos = ResultColumnsOf(stmt.get(), row);
     std::vector<ColumnData> columns(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        names.append(QString::fromUtf8(sqlite3_column_name(stmt.get(), i)));
-        const char* decl = sqlite3_column_decltype(stmt.get(), i);
-        const int storage = row ? sqlite3_column_type(stmt.get(), i) : 0;
-        columns[size_t(i)].info.kind = ColumnKindFor(QString::fromUtf8(decl), storage);
-    }
-    names = UniqueColumnNames(names);
     for (int i = 0; i < count; ++i)
-        columns[size_t(i)].info.name = names[i];
+        columns[size_t(i)].info = infos[i];
 
     int keyColumn = -1;
     if (d->linked()) {
         for (int i = 0; i < count && keyColumn < 0; ++i)
-            if (names[i].compare(d->keyField, Qt::CaseInsensitive) == 0)
+            if (infos[i].name.compare(d->keyField, Qt::CaseInsensitive) == 0)
                 keyColumn = i;
         if (keyColumn < 0)
             throw ZvError(QStringLiteral("Field '%1' not found").arg(d->keyField));
@@ -306,6 +357,8 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
     for (; row; row = db.Step(stmt), ++rows)
         for (int i = 0; i < count; ++i)
             columns[size_t(i)].append(stmt.get(), i, rows, store);
+    for (ColumnData& column : columns)
+        column.internPending(store);
 
     Q_EMIT aboutToReset();
     d->columns.swap(columns);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class FeeDatabase;
+struct sqlite3_stmt;
 struct sqlite3_value;
 
 /// The kind of a result column: from its declared type by SQLite's affinity rules, or, for an
@@ -29,11 +30,16 @@ ColumnKind ColumnKindFor(const QString& declType, int storageClass);
 /// 64-bit range, in an Integer column; any value in a Text column (as its text) or a Blob column
 /// (as its bytes). A value that does not fit keeps its own form: a text in a number column stays
 /// Text (a blob stays Blob), and a fraction in an Integer column stays Float.
-ColumnKind CellKindFor(ColumnKind column, sqlite3_value* value);
+/// storageClass is the value's SQLITE_* type code (sqlite3_value_type).
+ColumnKind CellKindFor(ColumnKind column, int storageClass, sqlite3_value* value);
 
 /// The names of result columns after the repeated-name rule: a name that repeats an earlier one,
 /// letter case ignored, gets "_1" appended, or "_2" when that is taken too, and so on.
 QStringList UniqueColumnNames(const QStringList& names);
+
+/// The result columns of a prepared statement after its first step (hasRow: that step yielded a
+/// row): names after the repeated-name rule, kinds from the declared types or the first row.
+QList<ResultColumn> ResultColumnsOf(sqlite3_stmt* stmt, bool hasRow);
 
 /// A read-only snapshot of every row of one query, with a current row. Values are held per column
 /// in the column's kind (an integer column holds 64-bit integers, a floating-point column doubles,

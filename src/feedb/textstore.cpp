@@ -2,6 +2,7 @@
 
 #include "error.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -82,7 +83,31 @@ qsizetype TextStore::slotOf(QByteArrayView bytes, quint32 hash) const {
 }
 
 quint32 TextStore::intern(QByteArrayView bytes) {
-    const quint32 hash = hashOf(bytes);
+    return intern(bytes, hashOf(bytes));
+}
+
+void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) {
+    constexpr size_t kBatch = 64;
+    quint32 hashes[kBatch];
+    for (size_t start = 0; start < values.size(); start += kBatch) {
+        const size_t n = std::min(kBatch, values.size() - start);
+        const std::span<const QByteArrayView> batch = values.subspan(start, n);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = 0; i < n; ++i) {
+            hashes[i] = hashOf(batch[i]);
+            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const quint64 held = m_slots[hashes[i] & mask];
+            if (held != 0 && quint32(held >> 32) == hashes[i])
+                __builtin_prefetch(m_arena.data() + (quint32(held) - 1));
+        }
+        for (size_t i = 0; i < n; ++i)
+            ids[start + i] = intern(batch[i], hashes[i]);
+    }
+}
+
+quint32 TextStore::intern(QByteArrayView bytes, quint32 hash) {
     const qsizetype slot = slotOf(bytes, hash);
     if (const quint64 held = m_slots[size_t(slot)]) {
         quint32 id;

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <span>
 #include <vector>
 
 /// Holds byte strings (the UTF-8 texts and the blobs of a result set) so that every distinct
@@ -14,6 +15,11 @@ public:
 
     /// The id of these bytes, storing them when they are new.
     quint32 intern(QByteArrayView bytes);
+    /// The ids of many values at once (ids[i] for values[i]), as intern gives them one by one.
+    /// Once the table has outgrown the processor's cache, a lookup is two waits for memory (the
+    /// slot, then the record); a batch starts the loads of all its lookups before it needs
+    /// them, so the waits overlap.
+    void internAll(std::span<const QByteArrayView> values, quint32* ids);
     /// The id of these bytes, or -1 when they are not stored.
     qint64 find(QByteArrayView bytes) const;
     QByteArrayView bytes(quint32 id) const;
@@ -22,6 +28,7 @@ public:
 
 private:
     static quint32 hashOf(QByteArrayView bytes);
+    quint32 intern(QByteArrayView bytes, quint32 hash);
     qsizetype slotOf(QByteArrayView bytes, quint32 hash) const;
     void grow();
 

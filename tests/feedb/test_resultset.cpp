@@ -150,6 +150,23 @@ private Q_SLOTS:
         QCOMPARE(read, QStringList({"Ann", "Bob", "Ann", "<null>", "ann", "Ann"}));
     }
 
+    /// Enough rows for every column to outgrow its first blocks, on the heap and mapped; every
+    /// cell reads back, on both sides of each growth.
+    void manyRowsReadBack() {
+        constexpr int kRows = 300'000;
+        ResultSet set;
+        set.open(m_db,
+                 QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM"
+                                " n WHERE i < %1) SELECT i, i * 0.5, 'p' || (i % 1000) FROM n")
+                     .arg(kRows - 1));
+        QCOMPARE(set.rowCount(), kRows);
+        for (qsizetype r = 0; r < kRows; ++r) {
+            if (set.integerAt(r, 0) != r || set.realAt(r, 1) != r * 0.5 ||
+                set.bytesAt(r, 2) != "p" + QByteArray::number(r % 1000))
+                QFAIL(qPrintable(QStringLiteral("row %1 reads wrong").arg(r)));
+        }
+    }
+
     void currentRowAndPosition() {
         ResultSet set;
         QSignalSpy moved(&set, &ResultSet::currentRowChanged);

@@ -48,6 +48,22 @@ private Q_SLOTS:
         QCOMPARE(store.intern("Player 1"), 0u);
     }
 
+    /// Interning a batch gives the ids that interning one by one gives, repeats within a batch
+    /// and growth of the table during it included.
+    void batchesGiveTheSameIds() {
+        QList<QByteArray> values;
+        for (int i = 0; i < 3000; ++i)
+            values << "Player " + QByteArray::number(i * 7 % 1000) + QByteArray(i % 20, 'x');
+        std::vector<QByteArrayView> views(values.begin(), values.end());
+        std::vector<quint32> batched(views.size());
+        TextStore byBatch;
+        byBatch.internAll(views, batched.data());
+        TextStore oneByOne;
+        for (size_t i = 0; i < views.size(); ++i)
+            QCOMPARE(batched[i], oneByOne.intern(views[i]));
+        QCOMPARE(byBatch.size(), oneByOne.size());
+    }
+
     /// An empty value may come without bytes (an empty blob reads as a null pointer): it is
     /// the same value as an empty text. The sanitizer build of this test stops on any fault.
     void emptyValueWithoutBytes() {
