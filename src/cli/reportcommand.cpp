@@ -1,12 +1,12 @@
-// zvfee report: a catalogue report or any statement, written as the window's "Export" writes it.
+// zvfee report: a catalogue report or any statement, written as the window's "Export" writes it,
+// streamed from the statement into the file.
 
 #include "command.h"
-#include "csvexport.h"
+#include "exportfile.h"
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "reportcatalogue.h"
-#include "reportrun.h"
-#include "resultset.h"
+#include "reportstream.h"
 
 #include <QLocale>
 #include <cstdio>
@@ -143,11 +143,36 @@ std::optional<QDate> ParseDate(const QString& text, bool& valid) {
     return date;
 }
 
-bool WriteStandardOutput(const QByteArray& bytes) {
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) ==
-               size_t(bytes.size()) &&
-           std::fflush(stdout) == 0;
-}
+/// The report's bytes as they come: to standard output, or to the output file, which is opened
+/// with the first piece (a statement without result columns writes no file) and takes its place
+/// at commit.
+class ReportOutput {
+public:
+    explicit ReportOutput(const QString& path) : m_path(path) {}
+
+    void write(QByteArrayView bytes) {
+        if (m_path.isEmpty()) {
+            if (std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+                throw ZvError(QString::fromLatin1(kStandardOutputError));
+            return;
+        }
+        if (!m_file)
+            m_file.emplace(m_path);
+        m_file->write(bytes);
+    }
+    void commit() {
+        if (m_file)
+            m_file->commit();
+        else if (m_path.isEmpty() && std::fflush(stdout) != 0)
+            throw ZvError(QString::fromLatin1(kStandardOutputError));
+    }
+
+private:
+    static constexpr const char* kStandardOutputError =
+        "Cannot write the report to standard output";
+    QString m_path;
+    std::optional<ExportFile> m_file;
+};
 
 int RunReportCommand(const QStringList& args) {
     const CliCommand& self = *FindCommand(QStringLiteral("report"));
@@ -191,22 +216,17 @@ int RunReportCommand(const QStringList& args) {
         PrintErr(QStringLiteral("Report table is empty\n"));
         return kExitFailure;
     }
-    ResultSet view;
-    const ReportRunResult run = RunReportStatement(db, sql, view);
+    // The rows go from the statement into the file as they come, never held: the memory stays
+    // the same whatever the number of rows. A failure leaves an existing file as it was.
+    const CsvEncoding encoding = EncodingNamed(options.encoding).value_or(CsvEncoding::Windows1252);
+    ReportOutput output(options.output);
+    const ReportRunResult run = StreamReportCsv(db, sql, QLocale::system(), encoding,
+                                                [&](QByteArrayView bytes) { output.write(bytes); });
     if (!run.opened) {
         PrintErr(ReportRunMessage(run) + u'\n');
         return kExitOk;
     }
-    const CsvEncoding encoding = EncodingNamed(options.encoding).value_or(CsvEncoding::Windows1252);
-    const QByteArray bytes = BuildCsvFile(view, QLocale::system(), encoding);
-    if (options.output.isEmpty()) {
-        if (!WriteStandardOutput(bytes)) {
-            PrintErr(QStringLiteral("Cannot write the report to standard output\n"));
-            return kExitFailure;
-        }
-    } else {
-        WriteCsvFile(options.output, bytes);
-    }
+    output.commit();
     return kExitOk;
 }
 

@@ -7,10 +7,9 @@
 
 #include <sqlite3.h>
 
-namespace {
 /// Prepares the first statement of the text and checks that nothing but blanks and comments
-/// follows it. The result is null when the text holds no statement at all.
-Statement PrepareSingleStatement(FeeDatabase& db, const QString& sql) {
+/// follows it.
+Statement PrepareReportStatement(FeeDatabase& db, const QString& sql) {
     db.requireOpen();
     const auto* text = reinterpret_cast<const char16_t*>(sql.utf16());
     const auto bytes = int(sql.size() * sizeof(char16_t));
@@ -39,20 +38,23 @@ Statement PrepareSingleStatement(FeeDatabase& db, const QString& sql) {
     }
     return first;
 }
-} // namespace
+
+ReportRunResult CarryOutStatement(FeeDatabase& db, Statement& stmt) {
+    ReportRunResult result;
+    const int before = sqlite3_total_changes(db.handle());
+    while (db.Step(stmt)) {
+    }
+    result.changedRows = sqlite3_total_changes(db.handle()) - before;
+    return result;
+}
 
 ReportRunResult RunReportStatement(FeeDatabase& db, const QString& sql, ResultSet& view) {
     view.close();
     ReportRunResult result;
     {
-        Statement stmt = PrepareSingleStatement(db, sql);
-        if (sqlite3_column_count(stmt.get()) == 0) {
-            const int before = sqlite3_total_changes(db.handle());
-            while (db.Step(stmt)) {
-            }
-            result.changedRows = sqlite3_total_changes(db.handle()) - before;
-            return result;
-        }
+        Statement stmt = PrepareReportStatement(db, sql);
+        if (sqlite3_column_count(stmt.get()) == 0)
+            return CarryOutStatement(db, stmt);
     }
     try {
         view.open(db, sql);

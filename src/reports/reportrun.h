@@ -4,7 +4,8 @@
 
 #include <QString>
 
-class FeeDatabase;
+#include "feedatabase.h"
+
 class ResultSet;
 
 /// What a report run did with the statement text.
@@ -17,6 +18,12 @@ struct ReportRunResult {
 
 /// The status line while a report statement runs.
 inline constexpr auto kPerformingQueryText = u"Performing query ...";
+
+/// Prepares the whole text as one report statement. Raises the engine's error, or an error for a
+/// text with no statement or with more than one (nothing is run).
+Statement PrepareReportStatement(FeeDatabase& db, const QString& sql);
+/// Carries out a prepared statement without result columns; the rows it changed.
+ReportRunResult CarryOutStatement(FeeDatabase& db, Statement& stmt);
 
 /// Runs the whole text as one report statement into view, which is closed first. A statement with
 /// result columns opens the view on every row of its result. A statement without result columns

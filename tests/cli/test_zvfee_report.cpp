@@ -3,10 +3,14 @@
 #include "reportfixture.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
@@ -199,6 +203,30 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QCOMPARE(run.out, QByteArray());
         QVERIFY(Golden(path) == before);
+    }
+
+    /// A disk that fills up while the rows stream in (a file size limit stands in for it) fails
+    /// the report and leaves the old file whole, with nothing beside it.
+    void failingDiskKeepsTheOldFile() {
+        const QString path = m_dir.filePath(QStringLiteral("full/old.csv"));
+        WriteFileBytes(path, "old content\r\n");
+        QProcess process;
+        process.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small{64 * 1024, 64 * 1024};
+            setrlimit(RLIMIT_FSIZE, &small);
+        });
+        process.start(kZvfee, {"report", "--db", m_db, "--output", path, "--sql",
+                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n"
+                               " WHERE i < 100000) SELECT i, 'player ' || i FROM n"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(process.readAllStandardError().startsWith("Cannot create file \"" + path.toUtf8() +
+                                                           "\". "),
+                 "no error about the file");
+        QCOMPARE(Golden(path), QByteArray("old content\r\n"));
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"old.csv"});
     }
 
     /// A FIFO (or a device) is written as it is, never replaced by a file.
