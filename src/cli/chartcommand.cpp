@@ -6,6 +6,7 @@
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "reportcatalogue.h"
+#include "reportoptions.h"
 #include "reportrun.h"
 #include "resultset.h"
 
@@ -76,52 +77,21 @@ std::unique_ptr<QCoreApplication> MakeChartApplication(int& argc, char** argv) {
 }
 const RegisterApplication application("chart", MakeChartApplication);
 
-struct ChartOptions {
-    QString db, report, sql, start, end, output, width, height;
-    QStringList given;
-    bool has(const char16_t* name) const { return given.contains(QString::fromUtf16(name)); }
-};
-
-/// Reads "--name VALUE" and "--name=VALUE"; returns an error text, empty when all is well.
-QString ParseOptions(const QStringList& args, ChartOptions& options, bool& help) {
-    const struct {
-        const char16_t* name;
-        QString ChartOptions::*field;
-    } known[] = {{u"--db", &ChartOptions::db},       {u"--report", &ChartOptions::report},
-                 {u"--sql", &ChartOptions::sql},     {u"--start", &ChartOptions::start},
-                 {u"--end", &ChartOptions::end},     {u"--output", &ChartOptions::output},
-                 {u"--width", &ChartOptions::width}, {u"--height", &ChartOptions::height}};
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == u"--help" || arg == u"-h") {
-            help = true;
-            return QString();
-        }
-        const QString name = arg.section(u'=', 0, 0);
-        const auto option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
-            return name == QStringView(o.name);
-        });
-        if (option == std::end(known)) {
-            return arg.startsWith(u'-') ? QStringLiteral("unknown option \"%1\"").arg(arg)
-                                        : QStringLiteral("unexpected argument \"%1\"").arg(arg);
-        }
-        if (options.given.contains(name))
-            return QStringLiteral("%1 given twice").arg(name);
-        options.given << name;
-        if (arg.contains(u'='))
-            options.*option->field = arg.section(u'=', 1);
-        else if (i + 1 < args.size())
-            options.*option->field = args[++i];
-        else
-            return QStringLiteral("%1 needs a value").arg(name);
-    }
-    if (options.has(u"--report") == options.has(u"--sql"))
-        return QStringLiteral("give either --report or --sql");
-    if (options.has(u"--db") && options.db.isEmpty())
-        return QStringLiteral("--db needs a file");
-    if (options.output.isEmpty())
+/// Reads the command line; returns the usage error, empty when all is well.
+QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
+    const QString error = ReadLongOptions(args,
+                                          ReportOptionNames() << QStringLiteral("--output")
+                                                              << QStringLiteral("--width")
+                                                              << QStringLiteral("--height"),
+                                          options, help);
+    if (!error.isEmpty() || help)
+        return error;
+    if (const QString report = CheckReportOptions(options); !report.isEmpty())
+        return report;
+    const QString output = options.value(QStringLiteral("--output"));
+    if (output.isEmpty())
         return QStringLiteral("give --output FILE.png or --output FILE.svg");
-    if (!ChartImageFormatFor(options.output))
+    if (!ChartImageFormatFor(output))
         return QString::fromUtf16(kChartImageNameText);
     return QString();
 }
@@ -137,60 +107,39 @@ std::optional<int> ParseSide(const QString& text, int fallback) {
     return value;
 }
 
-/// A date of the filter, exactly "yyyy-MM-dd" and a real calendar date.
-std::optional<QDate> ParseDate(const QString& text, bool& valid) {
-    valid = true;
-    if (text.isEmpty())
-        return std::nullopt;
-    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    valid = date.isValid() && ReportDateText(date) == text;
-    return date;
-}
-
 int RunChartCommand(const QStringList& args) {
     const CliCommand& self = *FindCommand(QStringLiteral("chart"));
-    ChartOptions options;
+    LongOptions options;
     bool help = false;
-    const QString error = ParseOptions(args, options, help);
+    const QString error = ReadOptions(args, options, help);
     if (help) {
         PrintOut(self.help);
         return kExitOk;
     }
     if (!error.isEmpty())
         return UsageError(self, error);
-    const std::optional<int> width = ParseSide(options.width, kDefaultWidth);
-    const std::optional<int> height = ParseSide(options.height, kDefaultHeight);
+    const std::optional<int> width =
+        ParseSide(options.value(QStringLiteral("--width")), kDefaultWidth);
+    const std::optional<int> height =
+        ParseSide(options.value(QStringLiteral("--height")), kDefaultHeight);
     if (!width || !height) {
         return UsageError(self, QStringLiteral("--width and --height take a number of pixels "
                                                "from %1 to %2")
                                     .arg(kMinimumSide)
                                     .arg(kMaximumSide));
     }
-
-    QString sql = options.sql;
-    QString title = QString::fromUtf16(kChartSqlQueryTitle);
-    if (!options.has(u"--sql")) {
-        const int index = FindReport(options.report);
-        if (index < 0)
-            return UsageError(self, QStringLiteral("no report \"%1\"").arg(options.report));
-        bool startValid = true, endValid = true;
-        const auto start = ParseDate(options.start, startValid);
-        const auto end = ParseDate(options.end, endValid);
-        if (!startValid || !endValid) {
-            return UsageError(self, QStringLiteral("a date must be a calendar date written "
-                                                   "yyyy-MM-dd, such as 2024-03-01"));
-        }
-        sql = ComposeReportSQL(index, start, end);
-        title = ReportCaptions().at(index);
-    } else if (!options.start.isEmpty() || !options.end.isEmpty()) {
-        return UsageError(self, QStringLiteral("--start and --end go with --report only"));
-    }
+    ReportStatement statement;
+    if (const QString wrong = ComposeReportStatement(options, statement); !wrong.isEmpty())
+        return UsageError(self, wrong);
+    const QString& sql = statement.sql;
+    const QString title = statement.index < 0 ? QString::fromUtf16(kChartSqlQueryTitle)
+                                              : ReportCaptions().at(statement.index);
 
     // An existing database only, never an empty one made in passing; and a chart only reads it.
     FeeDatabase db;
-    db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
-    db.Open();
-    db.Execute(QStringLiteral("PRAGMA query_only = ON"));
+    const QString dbFile = options.value(QStringLiteral("--db"));
+    db.setDatabaseName(dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
+    db.OpenReadOnly();
     RequireFeeSchema(db);
 
     ResultSet view;
@@ -202,8 +151,8 @@ int RunChartCommand(const QStringList& args) {
         return kExitFailure;
     }
     const QLocale locale = QLocale::system();
-    SaveChartImage(options.output, BuildChartData(view, title, locale), locale,
-                   QSize(*width, *height));
+    SaveChartImage(options.value(QStringLiteral("--output")), BuildChartData(view, title, locale),
+                   locale, QSize(*width, *height));
     return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "reportcatalogue.h"
+#include "reportoptions.h"
 #include "reportstream.h"
 
 #include <QLocale>
@@ -63,11 +64,6 @@ const RegisterCommand registration({QStringLiteral("report"),
                                     QStringLiteral("Write a fee report or an SQL query as CSV"),
                                     Help(), RunReportCommand});
 
-struct ReportOptions {
-    QString db, report, sql, start, end, output, encoding;
-    bool haveSql = false;
-};
-
 /// The encoding an --encoding value names (letter case ignored); none for an unknown name.
 std::optional<CsvEncoding> EncodingNamed(const QString& name) {
     if (name.compare(u"windows-1252", Qt::CaseInsensitive) == 0)
@@ -77,70 +73,22 @@ std::optional<CsvEncoding> EncodingNamed(const QString& name) {
     return std::nullopt;
 }
 
-/// Reads "--name VALUE" and "--name=VALUE"; returns an error text, empty when all is well.
-QString ParseOptions(const QStringList& args, ReportOptions& options, bool& help) {
-    const struct {
-        const char16_t* name;
-        QString ReportOptions::*field;
-    } known[] = {{u"--db", &ReportOptions::db},
-                 {u"--report", &ReportOptions::report},
-                 {u"--sql", &ReportOptions::sql},
-                 {u"--start", &ReportOptions::start},
-                 {u"--end", &ReportOptions::end},
-                 {u"--output", &ReportOptions::output},
-                 {u"--encoding", &ReportOptions::encoding}};
-    QStringList seen;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == u"--help" || arg == u"-h") {
-            help = true;
-            return QString();
-        }
-        const QString name = arg.section(u'=', 0, 0);
-        bool matched = false;
-        for (const auto& option : known) {
-            if (name != QStringView(option.name))
-                continue;
-            matched = true;
-            if (seen.contains(name))
-                return QStringLiteral("%1 given twice").arg(name);
-            seen << name;
-            QString value;
-            if (arg.contains(u'='))
-                value = arg.section(u'=', 1);
-            else if (i + 1 < args.size())
-                value = args[++i];
-            else
-                return QStringLiteral("%1 needs a value").arg(name);
-            options.*option.field = value;
-            if (name == u"--sql")
-                options.haveSql = true;
-        }
-        if (!matched) {
-            return arg.startsWith(u'-') ? QStringLiteral("unknown option \"%1\"").arg(arg)
-                                        : QStringLiteral("unexpected argument \"%1\"").arg(arg);
-        }
-    }
-    const bool haveReport = seen.contains(QStringLiteral("--report"));
-    if (haveReport == options.haveSql)
-        return QStringLiteral("give either --report or --sql");
-    if (seen.contains(QStringLiteral("--db")) && options.db.isEmpty())
-        return QStringLiteral("--db needs a file");
-    if (seen.contains(QStringLiteral("--output")) && options.output.isEmpty())
+/// Reads the command line; returns the usage error, empty when all is well.
+QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
+    const QString error = ReadLongOptions(
+        args, ReportOptionNames() << QStringLiteral("--output") << QStringLiteral("--encoding"),
+        options, help);
+    if (!error.isEmpty() || help)
+        return error;
+    if (const QString report = CheckReportOptions(options); !report.isEmpty())
+        return report;
+    if (options.given(QStringLiteral("--output")) &&
+        options.value(QStringLiteral("--output")).isEmpty())
         return QStringLiteral("--output needs a file");
-    if (seen.contains(QStringLiteral("--encoding")) && !EncodingNamed(options.encoding))
+    if (options.given(QStringLiteral("--encoding")) &&
+        !EncodingNamed(options.value(QStringLiteral("--encoding"))))
         return QStringLiteral("--encoding is windows-1252 or utf-8");
     return QString();
-}
-
-/// A date of the filter, exactly "yyyy-MM-dd" and a real calendar date.
-std::optional<QDate> ParseDate(const QString& text, bool& valid) {
-    valid = true;
-    if (text.isEmpty())
-        return std::nullopt;
-    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    valid = date.isValid() && ReportDateText(date) == text;
-    return date;
 }
 
 /// The report's bytes as they come: to standard output, or to the output file, which is opened
@@ -176,37 +124,25 @@ private:
 
 int RunReportCommand(const QStringList& args) {
     const CliCommand& self = *FindCommand(QStringLiteral("report"));
-    ReportOptions options;
+    LongOptions options;
     bool help = false;
-    const QString error = ParseOptions(args, options, help);
+    QString error = ReadOptions(args, options, help);
     if (help) {
         PrintOut(self.help);
         return kExitOk;
     }
+    ReportStatement statement;
+    if (error.isEmpty())
+        error = ComposeReportStatement(options, statement);
     if (!error.isEmpty())
         return UsageError(self, error);
-
-    QString sql = options.sql;
-    if (!options.haveSql) {
-        const int index = FindReport(options.report);
-        if (index < 0)
-            return UsageError(self, QStringLiteral("no report \"%1\"").arg(options.report));
-        bool startValid = true, endValid = true;
-        const auto start = ParseDate(options.start, startValid);
-        const auto end = ParseDate(options.end, endValid);
-        if (!startValid || !endValid) {
-            return UsageError(self, QStringLiteral("a date must be a calendar date written "
-                                                   "yyyy-MM-dd, such as 2024-03-01"));
-        }
-        sql = ComposeReportSQL(index, start, end);
-    } else if (!options.start.isEmpty() || !options.end.isEmpty()) {
-        return UsageError(self, QStringLiteral("--start and --end go with --report only"));
-    }
+    const QString& sql = statement.sql;
 
     // The report reads an existing database; it never creates an empty one in passing, and it
     // never changes one.
     FeeDatabase db;
-    db.setDatabaseName(options.db.isEmpty() ? FeeDatabasePath() : options.db);
+    const QString dbFile = options.value(QStringLiteral("--db"));
+    db.setDatabaseName(dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
     db.OpenReadOnly();
     RequireFeeSchema(db);
 
@@ -218,8 +154,9 @@ int RunReportCommand(const QStringList& args) {
     }
     // The rows go from the statement into the file as they come, never held: the memory stays
     // the same whatever the number of rows. A failure leaves an existing file as it was.
-    const CsvEncoding encoding = EncodingNamed(options.encoding).value_or(CsvEncoding::Windows1252);
-    ReportOutput output(options.output);
+    const CsvEncoding encoding = EncodingNamed(options.value(QStringLiteral("--encoding")))
+                                     .value_or(CsvEncoding::Windows1252);
+    ReportOutput output(options.value(QStringLiteral("--output")));
     const ReportRunResult run = StreamReportCsv(db, sql, QLocale::system(), encoding,
                                                 [&](QByteArrayView bytes) { output.write(bytes); });
     if (!run.opened) {

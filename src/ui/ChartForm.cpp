@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -68,12 +67,7 @@ TChartForm::TChartForm(QWidget* mainWindow)
 TChartForm::~TChartForm() = default;
 
 void TChartForm::runGuarded(const std::function<void()>& handler) {
-    if (m_messages) {
-        RunGuarded(*m_messages, handler);
-    } else {
-        MessageBoxMessages boxes(this);
-        RunGuarded(boxes, handler);
-    }
+    RunGuardedOver(this, m_messages, handler);
 }
 
 void TChartForm::FormCreate() {
@@ -114,16 +108,7 @@ void TChartForm::placeOverMainWindow() {
     if (m_placed || !m_mainWindow)
         return;
     m_placed = true;
-    const QRect over = m_mainWindow->frameGeometry();
-    QPoint topLeft = over.center() - QPoint(width() / 2, height() / 2);
-    if (const QScreen* screen = m_mainWindow->screen()) {
-        const QPoint desktop = screen->availableVirtualGeometry().topLeft();
-        topLeft.setX(qMax(topLeft.x(), desktop.x()));
-        topLeft.setY(qMax(topLeft.y(), desktop.y()));
-    }
-    const Qt::WindowStates state = windowState(); // moving a hidden window forgets it
-    move(topLeft);
-    setWindowState(state);
+    PlaceOver(*this, *m_mainWindow);
 }
 
 void TChartForm::SaveImageBtnClick() {

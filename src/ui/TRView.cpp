@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QVBoxLayout>
@@ -121,12 +120,7 @@ TTRViewForm::TTRViewForm(QWidget* mainWindow)
 TTRViewForm::~TTRViewForm() = default;
 
 void TTRViewForm::runGuarded(const std::function<void()>& handler) {
-    if (m_messages) {
-        RunGuarded(*m_messages, handler);
-    } else {
-        MessageBoxMessages boxes(this);
-        RunGuarded(boxes, handler);
-    }
+    RunGuardedOver(this, m_messages, handler);
 }
 
 const QStringList& TTRViewForm::lines() const {
@@ -163,16 +157,7 @@ void TTRViewForm::placeOverMainWindow() {
     if (m_placed || !m_mainWindow)
         return;
     m_placed = true;
-    const QRect over = m_mainWindow->frameGeometry();
-    QPoint topLeft = over.center() - QPoint(width() / 2, height() / 2);
-    if (const QScreen* screen = m_mainWindow->screen()) {
-        const QPoint desktop = screen->availableVirtualGeometry().topLeft();
-        topLeft.setX(qMax(topLeft.x(), desktop.x()));
-        topLeft.setY(qMax(topLeft.y(), desktop.y()));
-    }
-    const Qt::WindowStates state = windowState(); // moving a hidden window forgets it
-    move(topLeft);
-    setWindowState(state);
+    PlaceOver(*this, *m_mainWindow);
 }
 
 void TTRViewForm::FormShow() {

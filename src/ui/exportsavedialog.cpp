@@ -18,16 +18,7 @@ void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileNam
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setSizeGripEnabled(true);
-    if (lastFileName.isEmpty()) {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            folder = QDir::homePath();
-        dialog.setDirectory(folder);
-    } else {
-        const QFileInfo last(lastFileName);
-        dialog.setDirectory(last.absolutePath());
-        dialog.selectFile(last.fileName());
-    }
+    StartSaveDialogOn(dialog, lastFileName, QStandardPaths::DocumentsLocation);
 }
 
 QString ExportSaveDialog::chooseExportFile() {
@@ -42,4 +33,18 @@ QString ExportSaveDialog::chooseExportFile() {
 
 CsvEncoding ExportSaveDialog::chosenEncoding() const {
     return m_lastFilter == kUtf8Filter ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
+}
+
+void StartSaveDialogOn(QFileDialog& dialog, const QString& lastFileName,
+                       QStandardPaths::StandardLocation firstFolder) {
+    if (lastFileName.isEmpty()) {
+        QString folder = QStandardPaths::writableLocation(firstFolder);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+        dialog.setDirectory(folder);
+    } else {
+        const QFileInfo last(lastFileName);
+        dialog.setDirectory(last.absolutePath());
+        dialog.selectFile(last.fileName());
+    }
 }

@@ -3,6 +3,7 @@
 #include "reportexport.h"
 
 #include <QPointer>
+#include <QStandardPaths>
 #include <QString>
 
 class QFileDialog;
@@ -37,3 +38,8 @@ private:
     QString m_lastFileName;
     QString m_lastFilter;
 };
+
+/// Starts a save dialog on the file chosen last, or before any choice on the user's firstFolder
+/// (the home folder when there is none).
+void StartSaveDialogOn(QFileDialog& dialog, const QString& lastFileName,
+                       QStandardPaths::StandardLocation firstFolder);

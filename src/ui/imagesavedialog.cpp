@@ -1,5 +1,7 @@
 #include "imagesavedialog.h"
 
+#include "exportsavedialog.h"
+
 #include <QFileDialog>
 #include <QStandardPaths>
 
@@ -22,16 +24,7 @@ void ImageSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileName
     const bool svg = lastFileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
     dialog.selectNameFilter(svg ? kSvgFilter : kPngFilter);
     dialog.setDefaultSuffix(svg ? QStringLiteral("svg") : QStringLiteral("png"));
-    if (lastFileName.isEmpty()) {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            folder = QDir::homePath();
-        dialog.setDirectory(folder);
-    } else {
-        const QFileInfo last(lastFileName);
-        dialog.setDirectory(last.absolutePath());
-        dialog.selectFile(last.fileName());
-    }
+    StartSaveDialogOn(dialog, lastFileName, QStandardPaths::PicturesLocation);
 }
 
 QString ImageSaveDialog::chooseImageFile() {

@@ -1,5 +1,7 @@
 #include "messageboxmessages.h"
 
+#include "guardedcall.h"
+
 #include <QMessageBox>
 
 namespace {
@@ -30,4 +32,14 @@ bool MessageBoxMessages::show(MessageKind kind, const QString& text) {
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(confirm ? QMessageBox::Cancel : QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
+}
+
+void RunGuardedOver(QWidget* window, OperatorMessages* messages,
+                    const std::function<void()>& handler) {
+    if (messages) {
+        RunGuarded(*messages, handler);
+        return;
+    }
+    MessageBoxMessages boxes(window);
+    RunGuarded(boxes, handler);
 }

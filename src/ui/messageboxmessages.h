@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 /// The operator messages of the window program: modal message boxes with the captions and icons
 /// of their kinds; a confirmation has OK (the default) and Cancel.
@@ -15,3 +16,8 @@ public:
 private:
     QPointer<QWidget> m_parent;
 };
+
+/// Runs an event handler of a window: its errors go to the given messages, or, when there are
+/// none (the real program), to message boxes over the window.
+void RunGuardedOver(QWidget* window, OperatorMessages* messages,
+                    const std::function<void()>& handler);

@@ -70,3 +70,16 @@ void WindowSizeKeeper::WindowResized() {
     m_normalWidth = OuterSize(m_window).width();
     m_normalHeight = OuterSize(m_window).height();
 }
+
+void PlaceOver(QWidget& window, const QWidget& over) {
+    const QRect frame = over.frameGeometry();
+    QPoint topLeft = frame.center() - QPoint(window.width() / 2, window.height() / 2);
+    if (const QScreen* screen = over.screen()) {
+        const QPoint desktop = screen->availableVirtualGeometry().topLeft();
+        topLeft.setX(qMax(topLeft.x(), desktop.x()));
+        topLeft.setY(qMax(topLeft.y(), desktop.y()));
+    }
+    const Qt::WindowStates state = window.windowState(); // moving a hidden window forgets it
+    window.move(topLeft);
+    window.setWindowState(state);
+}

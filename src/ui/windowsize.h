@@ -16,6 +16,10 @@ QSize OuterSize(const QWidget& window);
 /// The smallest outer size the window can be given.
 void SetMinimumOuterSize(QWidget& window, QSize outer);
 
+/// Moves a window so that it stands centred over another one, never above or left of the
+/// desktop's top-left corner; its window state (maximized) is kept.
+void PlaceOver(QWidget& window, const QWidget& over);
+
 /// Keeps a window's remembered normal size and its size settings: applied once at creation,
 /// kept on every resize while the window is neither maximized nor minimized, written at close.
 class WindowSizeKeeper {
