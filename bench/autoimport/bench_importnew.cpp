@@ -6,6 +6,7 @@
 //
 //   bench_importnew [--files F] [--new N] [--players P] [--rounds R]
 
+#include "benchsupport.h"
 #include "feedatabase.h"
 #include "importrun.h"
 #include "newfiles.h"
@@ -138,22 +139,11 @@ Figures plainImportNew(const QString& dbPath, const QString& folder,
     sqlite3_finalize(s);
 
     check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
-    sqlite3_stmt *master = nullptr, *detail = nullptr, *rec = nullptr;
-    check(sqlite3_prepare_v2(db,
-                             "REPLACE INTO Master (TNumber, TName, Date, Time, Seconds, Entrants, "
-                             "Paid, Bonus, Multiply, BuyIn, Fee, RebuyFee) VALUES(?, ?, ?, ?, ?, "
-                             "?, ?, ?, ?, ?, ?, ?)",
-                             -1, &master, nullptr),
-          db);
-    check(sqlite3_prepare_v2(db, "REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?)", -1,
-                             &detail, nullptr),
-          db);
+    PlainTournamentWriter writer(db);
+    sqlite3_stmt* rec = nullptr;
     check(sqlite3_prepare_v2(db, "REPLACE INTO ImportedFiles VALUES(?, ?, ?, ?, ?, ?)", -1, &rec,
                              nullptr),
           db);
-    const auto text = [](sqlite3_stmt* st, int i, const QByteArray& v) {
-        sqlite3_bind_text(st, i, v.constData(), int(v.size()), SQLITE_STATIC);
-    };
     for (const Entry& e : entries) {
         const auto known = record.find(e.name);
         if (known != record.end() && known->second.first == e.size &&
@@ -163,27 +153,7 @@ Figures plainImportNew(const QString& dbPath, const QString& folder,
         if (!file.open(QIODevice::ReadOnly) || file.readAll().isEmpty())
             qFatal("cannot read %s", e.name.c_str());
         const ResultsGenerator::Tournament& t = rows.at(e.name);
-        sqlite3_bind_int(master, 1, t.number);
-        text(master, 2, t.name);
-        text(master, 3, t.date);
-        text(master, 4, t.time);
-        sqlite3_bind_int(master, 5, t.seconds);
-        sqlite3_bind_int(master, 6, t.entrants);
-        sqlite3_bind_int(master, 7, t.paid);
-        sqlite3_bind_double(master, 8, t.bonus);
-        text(master, 9, t.multiply);
-        sqlite3_bind_double(master, 10, t.buyIn);
-        sqlite3_bind_double(master, 11, t.fee);
-        text(master, 12, t.rebuyFee);
-        check(sqlite3_step(master), db);
-        sqlite3_reset(master);
-        for (const ResultsGenerator::Player& p : t.players) {
-            sqlite3_bind_int(detail, 1, t.number);
-            text(detail, 2, names[size_t(p.name)]);
-            sqlite3_bind_double(detail, 3, p.fee);
-            check(sqlite3_step(detail), db);
-            sqlite3_reset(detail);
-        }
+        writer.write(t, names);
         sqlite3_bind_text(rec, 1, dir.c_str(), -1, SQLITE_STATIC);
         sqlite3_bind_text(rec, 2, e.name.c_str(), -1, SQLITE_STATIC);
         sqlite3_bind_int64(rec, 3, e.size);
@@ -193,11 +163,9 @@ Figures plainImportNew(const QString& dbPath, const QString& folder,
         check(sqlite3_step(rec), db);
         sqlite3_reset(rec);
     }
-    sqlite3_finalize(master);
-    sqlite3_finalize(detail);
     sqlite3_finalize(rec);
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    sqlite3_close(db);
+    sqlite3_close_v2(db); // the writer's statements go when it does
     return {timer.nsecsElapsed() / 1e9, processorSeconds() - processorStart, 0};
 }
 
@@ -229,25 +197,15 @@ void touch(const QStringList& paths) {
     }
 }
 
-int option(const QStringList& args, const QString& name, int fallback) {
-    const qsizetype i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int files = option(args, QStringLiteral("--files"), 10000);
-    const int fresh = option(args, QStringLiteral("--new"), 10);
-    const int players = option(args, QStringLiteral("--players"), 10);
-    const int rounds = option(args, QStringLiteral("--rounds"), 5);
+    const int files = IntOption(args, QStringLiteral("--files"), 10000);
+    const int fresh = IntOption(args, QStringLiteral("--new"), 10);
+    const int players = IntOption(args, QStringLiteral("--players"), 10);
+    const int rounds = IntOption(args, QStringLiteral("--rounds"), 5);
     const QString zvfee = QCoreApplication::applicationDirPath() + QStringLiteral("/zvfee");
 
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/importnew-XXXXXX"));
@@ -310,15 +268,15 @@ int main(int argc, char** argv) {
     std::printf("medians of %d rounds (wall / processor):\n", rounds);
     std::printf("  zvfee import --new (process)   %7.1f ms / %7.1f ms, peak %.1f MiB "
                 "(%.1f MiB on an empty folder)\n",
-                median(processWall) * 1e3, median(processCpu) * 1e3, median(processPeak),
+                Median(processWall) * 1e3, Median(processCpu) * 1e3, Median(processPeak),
                 idle.peakMiB);
-    std::printf("  the same run in this process   %7.1f ms / %7.1f ms\n", median(inWall) * 1e3,
-                median(inCpu) * 1e3);
-    std::printf("  plain sqlite3 + POSIX          %7.1f ms / %7.1f ms\n", median(plainWall) * 1e3,
-                median(plainCpu) * 1e3);
+    std::printf("  the same run in this process   %7.1f ms / %7.1f ms\n", Median(inWall) * 1e3,
+                Median(inCpu) * 1e3);
+    std::printf("  plain sqlite3 + POSIX          %7.1f ms / %7.1f ms\n", Median(plainWall) * 1e3,
+                Median(plainCpu) * 1e3);
     std::printf("  ratio, in process : plain      %7.2f (processor %.2f)\n",
-                median(inWall) / median(plainWall), median(inCpu) / median(plainCpu));
+                Median(inWall) / Median(plainWall), Median(inCpu) / Median(plainCpu));
     std::printf("  ratio, process : plain         %7.2f (processor %.2f)\n",
-                median(processWall) / median(plainWall), median(processCpu) / median(plainCpu));
+                Median(processWall) / Median(plainWall), Median(processCpu) / Median(plainCpu));
     return 0;
 }

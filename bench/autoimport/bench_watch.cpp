@@ -5,6 +5,7 @@
 //
 //   bench_watch [--files F] [--players P] [--settle S] [--samples K] [--idle SECONDS]
 
+#include "benchsupport.h"
 #include "feedatabase.h"
 #include "resultsgenerator.h"
 
@@ -22,11 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-int option(const QStringList& args, const QString& name, int fallback) {
-    const qsizetype i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-}
 
 /// Waits for a line of the watcher that holds text; false after the timeout.
 bool waitForLine(QProcess& watcher, const QByteArray& text, int timeoutMs = 120000) {
@@ -74,47 +70,14 @@ double plainInsertMs(const QString& path, const ResultsGenerator::Tournament& t,
     QElapsedTimer timer;
     timer.start();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt *master = nullptr, *detail = nullptr;
-    sqlite3_prepare_v2(db,
-                       "REPLACE INTO Master (TNumber, TName, Date, Time, Seconds, Entrants, Paid, "
-                       "Bonus, Multiply, BuyIn, Fee, RebuyFee) VALUES(?,?,?,?,?,?,?,?,?,?,?,?)",
-                       -1, &master, nullptr);
-    sqlite3_prepare_v2(db, "REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?)", -1,
-                       &detail, nullptr);
-    const auto text = [](sqlite3_stmt* s, int i, const QByteArray& v) {
-        sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_STATIC);
-    };
-    sqlite3_bind_int(master, 1, t.number);
-    text(master, 2, t.name);
-    text(master, 3, t.date);
-    text(master, 4, t.time);
-    sqlite3_bind_int(master, 5, t.seconds);
-    sqlite3_bind_int(master, 6, t.entrants);
-    sqlite3_bind_int(master, 7, t.paid);
-    sqlite3_bind_double(master, 8, t.bonus);
-    text(master, 9, t.multiply);
-    sqlite3_bind_double(master, 10, t.buyIn);
-    sqlite3_bind_double(master, 11, t.fee);
-    text(master, 12, t.rebuyFee);
-    sqlite3_step(master);
-    for (const ResultsGenerator::Player& p : t.players) {
-        sqlite3_bind_int(detail, 1, t.number);
-        text(detail, 2, names[size_t(p.name)]);
-        sqlite3_bind_double(detail, 3, p.fee);
-        sqlite3_step(detail);
-        sqlite3_reset(detail);
+    {
+        PlainTournamentWriter writer(db);
+        writer.write(t, names);
     }
-    sqlite3_finalize(master);
-    sqlite3_finalize(detail);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     const double ms = timer.nsecsElapsed() / 1e6;
     sqlite3_close(db);
     return ms;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
@@ -122,11 +85,11 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int files = option(args, QStringLiteral("--files"), 10000);
-    const int players = option(args, QStringLiteral("--players"), 10);
-    const int settle = option(args, QStringLiteral("--settle"), 1);
-    const int samples = option(args, QStringLiteral("--samples"), 10);
-    const int idleSeconds = option(args, QStringLiteral("--idle"), 600);
+    const int files = IntOption(args, QStringLiteral("--files"), 10000);
+    const int players = IntOption(args, QStringLiteral("--players"), 10);
+    const int settle = IntOption(args, QStringLiteral("--settle"), 1);
+    const int samples = IntOption(args, QStringLiteral("--samples"), 10);
+    const int idleSeconds = IntOption(args, QStringLiteral("--idle"), 600);
     const QString zvfee = QCoreApplication::applicationDirPath() + QStringLiteral("/zvfee");
 
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/watch-XXXXXX"));
@@ -185,12 +148,12 @@ int main(int argc, char** argv) {
         QThread::msleep(300);
     }
     std::printf("last write to commit (%d files): median %.3f s, min %.3f s, max %.3f s\n", samples,
-                median(latency), *std::min_element(latency.begin(), latency.end()),
+                Median(latency), *std::min_element(latency.begin(), latency.end()),
                 *std::max_element(latency.begin(), latency.end()));
     std::printf("  beyond the settle time: median %.1f ms; a plain sqlite3 insert and commit of "
                 "the same rows: median %.2f ms (ratio %.1f)\n",
-                (median(latency) - settle) * 1e3, median(plain),
-                (median(latency) - settle) * 1e3 / median(plain));
+                (Median(latency) - settle) * 1e3, Median(plain),
+                (Median(latency) - settle) * 1e3 / Median(plain));
 
     const qint64 pids[2] = {watcher.processId(), emptyWatcher.processId()};
     double before[2];

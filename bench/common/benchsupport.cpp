@@ -280,6 +280,11 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+int IntOption(const QStringList& args, const QString& name, int fallback) {
+    const qsizetype i = args.indexOf(name);
+    return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
+}
+
 double MedianOf(const std::vector<Sample>& samples, double Sample::*field) {
     std::vector<double> values;
     for (const Sample& s : samples)

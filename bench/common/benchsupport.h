@@ -61,6 +61,8 @@ Comparison Alternate(int runs, const std::function<Sample()>& ours,
                      const std::function<Sample()>& base);
 
 double Median(std::vector<double> values);
+/// The number after an option ("--files 100"), or fallback when the option is not given.
+int IntOption(const QStringList& args, const QString& name, int fallback);
 double MedianOf(const std::vector<Sample>& samples, double Sample::*field);
 
 /// Prints a comparison as one line: medians of wall and processor time with their ratios, and

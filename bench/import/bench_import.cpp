@@ -102,46 +102,12 @@ Timing plainInsert(const QString& path, const PlainRows& rows) {
     QElapsedTimer timer;
     timer.start();
     const double processorStart = processorSeconds();
-    sqlite3_stmt* master = nullptr;
-    sqlite3_stmt* detail = nullptr;
     check(sqlite3_exec(db, "BEGIN DEFERRED TRANSACTION", nullptr, nullptr, nullptr), db);
-    check(sqlite3_prepare_v2(db,
-                             "REPLACE INTO Master (TNumber, TName, Date, Time, Seconds, Entrants, "
-                             "Paid, Bonus, Multiply, BuyIn, Fee, RebuyFee) VALUES(?, ?, ?, ?, ?, "
-                             "?, ?, ?, ?, ?, ?, ?);",
-                             -1, &master, nullptr),
-          db);
-    check(sqlite3_prepare_v2(db, "REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);", -1,
-                             &detail, nullptr),
-          db);
-    auto text = [](sqlite3_stmt* s, int i, const QByteArray& v) {
-        sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_STATIC);
-    };
-    for (const ResultsGenerator::Tournament& t : rows.masters) {
-        sqlite3_bind_int(master, 1, t.number);
-        text(master, 2, t.name);
-        text(master, 3, t.date);
-        text(master, 4, t.time);
-        sqlite3_bind_int(master, 5, t.seconds);
-        sqlite3_bind_int(master, 6, t.entrants);
-        sqlite3_bind_int(master, 7, t.paid);
-        sqlite3_bind_double(master, 8, t.bonus);
-        text(master, 9, t.multiply);
-        sqlite3_bind_double(master, 10, t.buyIn);
-        sqlite3_bind_double(master, 11, t.fee);
-        text(master, 12, t.rebuyFee);
-        check(sqlite3_step(master), db);
-        sqlite3_reset(master);
-        for (const ResultsGenerator::Player& p : t.players) {
-            sqlite3_bind_int(detail, 1, t.number);
-            text(detail, 2, rows.names[size_t(p.name)]);
-            sqlite3_bind_double(detail, 3, p.fee);
-            check(sqlite3_step(detail), db);
-            sqlite3_reset(detail);
-        }
+    {
+        PlainTournamentWriter writer(db);
+        for (const ResultsGenerator::Tournament& t : rows.masters)
+            writer.write(t, rows.names);
     }
-    sqlite3_finalize(master);
-    sqlite3_finalize(detail);
     check(sqlite3_exec(db, "COMMIT TRANSACTION;", nullptr, nullptr, nullptr), db);
     const Timing timing{timer.nsecsElapsed() / 1e9, processorSeconds() - processorStart};
     sqlite3_close(db);

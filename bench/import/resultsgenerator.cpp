@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 #include <cmath>
 #include <cstdio>
+#include <sqlite3.h>
 
 namespace {
 
@@ -144,4 +145,52 @@ QStringList WriteResultsFolder(const QString& folder, int tournaments, int playe
         paths << path;
     }
     return paths;
+}
+
+PlainTournamentWriter::PlainTournamentWriter(sqlite3* db) : m_db(db) {
+    check(sqlite3_prepare_v2(db,
+                             "REPLACE INTO Master (TNumber, TName, Date, Time, Seconds, Entrants, "
+                             "Paid, Bonus, Multiply, BuyIn, Fee, RebuyFee) VALUES(?, ?, ?, ?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?);",
+                             -1, &m_master, nullptr));
+    check(sqlite3_prepare_v2(db, "REPLACE INTO Detail (TNumber, Player, Fees) VALUES(?, ?, ?);", -1,
+                             &m_detail, nullptr));
+}
+
+PlainTournamentWriter::~PlainTournamentWriter() {
+    sqlite3_finalize(m_master);
+    sqlite3_finalize(m_detail);
+}
+
+void PlainTournamentWriter::check(int rc) const {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        qFatal("sqlite: %s", sqlite3_errmsg(m_db));
+}
+
+void PlainTournamentWriter::write(const ResultsGenerator::Tournament& t,
+                                  const std::vector<QByteArray>& names) {
+    const auto text = [](sqlite3_stmt* s, int i, const QByteArray& v) {
+        sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_STATIC);
+    };
+    sqlite3_bind_int(m_master, 1, t.number);
+    text(m_master, 2, t.name);
+    text(m_master, 3, t.date);
+    text(m_master, 4, t.time);
+    sqlite3_bind_int(m_master, 5, t.seconds);
+    sqlite3_bind_int(m_master, 6, t.entrants);
+    sqlite3_bind_int(m_master, 7, t.paid);
+    sqlite3_bind_double(m_master, 8, t.bonus);
+    text(m_master, 9, t.multiply);
+    sqlite3_bind_double(m_master, 10, t.buyIn);
+    sqlite3_bind_double(m_master, 11, t.fee);
+    text(m_master, 12, t.rebuyFee);
+    check(sqlite3_step(m_master));
+    sqlite3_reset(m_master);
+    for (const ResultsGenerator::Player& p : t.players) {
+        sqlite3_bind_int(m_detail, 1, t.number);
+        text(m_detail, 2, names[size_t(p.name)]);
+        sqlite3_bind_double(m_detail, 3, p.fee);
+        check(sqlite3_step(m_detail));
+        sqlite3_reset(m_detail);
+    }
 }

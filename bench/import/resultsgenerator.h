@@ -54,3 +54,26 @@ private:
 /// "TR" + date + " " + name + ".txt" as the server names them. Returns the file paths in order.
 QStringList WriteResultsFolder(const QString& folder, int tournaments, int players, int perFile,
                                std::uint64_t seed = 20240503);
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+/// Writes generated tournaments the plain engine way, the baseline the import benchmarks measure
+/// against: the import's two REPLACE statements, prepared once, bound and stepped per row. The
+/// caller opens and commits the transaction. An engine error ends the benchmark.
+class PlainTournamentWriter {
+public:
+    explicit PlainTournamentWriter(sqlite3* db);
+    ~PlainTournamentWriter();
+    PlainTournamentWriter(const PlainTournamentWriter&) = delete;
+    PlainTournamentWriter& operator=(const PlainTournamentWriter&) = delete;
+
+    void write(const ResultsGenerator::Tournament& t, const std::vector<QByteArray>& names);
+
+private:
+    void check(int rc) const;
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_master = nullptr;
+    sqlite3_stmt* m_detail = nullptr;
+};
