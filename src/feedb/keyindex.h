@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -19,34 +18,51 @@ struct KeyRows {
 /// binary search instead of a pass over every row.
 class KeyIndex {
 public:
-    /// Indexes the rows by codes[row]. Rows for which skip(row) holds are left out. When every
-    /// row counts and the codes already ascend (imports store a tournament's rows together and
-    /// in order) the index keeps only a view of codes, which must then outlive it.
-    template <typename Skip> void build(std::span<const qint64> codes, Skip skip);
+    /// Indexes rows 0 .. rows - 1 by their codes, given as runs of equal codes in row order:
+    /// forEachRun(f) calls f(code, first row, row count) for each run. Rows for which skip(row)
+    /// holds are left out. When every row counts and each key's rows come together in ascending
+    /// key order (imports store a tournament's rows together and in order) the index keeps one
+    /// entry per key; otherwise one per row.
+    template <typename ForEachRun, typename Skip>
+    void build(size_t rows, ForEachRun forEachRun, Skip skip);
     KeyRows rowsOf(qint64 key) const;
     void clear();
 
 private:
     void buildSorted(std::vector<std::pair<qint64, quint32>>&& pairs);
 
-    std::span<const qint64> m_keys; ///< ascending; into m_ownKeys or the codes given
-    std::vector<qint64> m_ownKeys;
-    std::vector<quint32> m_rows; ///< empty: the rows are their own positions
+    std::vector<qint64> m_keys;    ///< ascending: one per key, or one per row when m_rows is kept
+    std::vector<quint32> m_firsts; ///< per key: its first row; one more entry: the row count
+    std::vector<quint32> m_rows;   ///< per entry of m_keys: its row
 };
 
-template <typename Skip> void KeyIndex::build(std::span<const qint64> codes, Skip skip) {
+template <typename ForEachRun, typename Skip>
+void KeyIndex::build(size_t rows, ForEachRun forEachRun, Skip skip) {
     clear();
-    bool plain = true;
-    for (size_t r = 0; r < codes.size() && plain; ++r)
-        plain = !skip(r) && (r == 0 || codes[r - 1] <= codes[r]);
-    if (plain) {
-        m_keys = codes;
+    bool ordered = true;
+    forEachRun([&](qint64 code, size_t first, size_t count) {
+        if (!ordered)
+            return;
+        for (size_t r = first; r < first + count && ordered; ++r)
+            ordered = !skip(r);
+        if (!m_keys.empty() && m_keys.back() >= code)
+            ordered = false;
+        if (!ordered)
+            return;
+        m_keys.push_back(code);
+        m_firsts.push_back(quint32(first));
+    });
+    if (ordered) {
+        m_firsts.push_back(quint32(rows));
         return;
     }
+    clear();
     std::vector<std::pair<qint64, quint32>> pairs;
-    pairs.reserve(codes.size());
-    for (size_t r = 0; r < codes.size(); ++r)
-        if (!skip(r))
-            pairs.emplace_back(codes[r], quint32(r));
+    pairs.reserve(rows);
+    forEachRun([&](qint64 code, size_t first, size_t count) {
+        for (size_t r = first; r < first + count; ++r)
+            if (!skip(r))
+                pairs.emplace_back(code, quint32(r));
+    });
     buildSorted(std::move(pairs));
 }

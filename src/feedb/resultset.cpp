@@ -33,7 +33,6 @@ struct ResultSet::Data {
     QString keyField;
     QList<QMetaObject::Connection> connections;
     int keyColumn = -1;
-    std::vector<qint64> keyCodes; ///< the key column's codes, unless it holds integers
     KeyIndex index;
     KeyRows shown;
 
@@ -81,23 +80,21 @@ std::optional<qint64> ResultSet::Data::keyCode(const ResultSet& from, qsizetype 
 /// Groups the rows by the key column; NULL keys equal no master row and are left out.
 void ResultSet::Data::buildIndex() {
     index.clear();
-    std::vector<qint64>().swap(keyCodes);
     if (keyColumn < 0)
         return;
     const ColumnData& key = columns[size_t(keyColumn)];
-    std::span<const qint64> codes = key.integers;
-    if (key.info.kind == ColumnKind::Float) {
-        keyCodes.reserve(size_t(rows));
-        for (const double real : key.reals)
-            keyCodes.push_back(FloatKeyCode(real));
-        codes = keyCodes;
-    } else if (key.info.kind != ColumnKind::Integer) {
-        keyCodes.assign(key.ids.begin(), key.ids.end());
-        codes = keyCodes;
-    }
+    const ColumnKind kind = key.info.kind;
+    const auto forEachRun = [&key, kind](auto visit) {
+        key.values.forEachRun([&](quint64 value, size_t first, size_t count) {
+            visit(kind == ColumnKind::Float ? FloatKeyCode(std::bit_cast<double>(value))
+                                            : qint64(value),
+                  first, count);
+        });
+    };
     // NULL keys and keys of their own form (a text in a number column) equal no master key.
-    index.build(codes, [&key](size_t row) {
-        return key.nulls.test(qsizetype(row)) || key.own.test(qsizetype(row));
+    const bool all = key.nulls.empty() && key.own.empty();
+    index.build(size_t(rows), forEachRun, [&key, all](size_t row) {
+        return !all && (key.nulls.test(qsizetype(row)) || key.own.test(qsizetype(row)));
     });
 }
 
@@ -131,12 +128,7 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
     }
 
     TextStore store;
-    qsizetype rows = 0;
-    for (; row; row = db.Step(stmt), ++rows)
-        for (int i = 0; i < count; ++i)
-            columns[size_t(i)].append(stmt.get(), i, rows, store);
-    for (ColumnData& column : columns)
-        column.internPending(store);
+    const qsizetype rows = ReadColumns(db, stmt, row, columns, store);
 
     Q_EMIT aboutToReset();
     d->columns.swap(columns);
@@ -206,7 +198,7 @@ bool ResultSet::isNull(qsizetype row, int column) const {
     const qsizetype source = sourceRow(row);
     if (source < 0 || column < 0 || column >= columnCount())
         return true;
-    return d->columns[size_t(column)].nulls.test(source);
+    return d->columns[size_t(column)].isNull(source);
 }
 
 ColumnKind ResultSet::cellKind(qsizetype row, int column) const {
@@ -214,26 +206,19 @@ ColumnKind ResultSet::cellKind(qsizetype row, int column) const {
         return ColumnKind::Text;
     const ColumnData& data = d->columns[size_t(column)];
     const qsizetype source = sourceRow(row);
-    if (source < 0 || data.own.empty())
-        return data.info.kind;
-    const OwnValue* own = data.ownValue(source);
-    return own ? own->kind : data.info.kind;
+    return source < 0 ? data.info.kind : data.kind(source);
 }
 
 qint64 ResultSet::integerAt(qsizetype row, int column) const {
     if (isNull(row, column) || cellKind(row, column) != ColumnKind::Integer)
         return 0;
-    return d->columns[size_t(column)].integers[size_t(sourceRow(row))];
+    return d->columns[size_t(column)].integer(sourceRow(row));
 }
 
 double ResultSet::realAt(qsizetype row, int column) const {
     if (isNull(row, column) || cellKind(row, column) != ColumnKind::Float)
         return 0.0;
-    const ColumnData& data = d->columns[size_t(column)];
-    const qsizetype source = sourceRow(row);
-    if (const OwnValue* own = data.ownValue(source))
-        return own->real;
-    return data.reals[size_t(source)];
+    return d->columns[size_t(column)].real(sourceRow(row));
 }
 
 QByteArrayView ResultSet::bytesAt(qsizetype row, int column) const {
@@ -242,10 +227,7 @@ QByteArrayView ResultSet::bytesAt(qsizetype row, int column) const {
     const ColumnKind kind = cellKind(row, column);
     if (kind != ColumnKind::Text && kind != ColumnKind::Blob)
         return {};
-    const ColumnData& data = d->columns[size_t(column)];
-    const qsizetype source = sourceRow(row);
-    const OwnValue* own = data.ownValue(source);
-    return d->store.bytes(own ? own->id : data.ids[size_t(source)]);
+    return d->store.bytes(d->columns[size_t(column)].id(sourceRow(row)));
 }
 
 QString ResultSet::textAt(qsizetype row, int column) const {

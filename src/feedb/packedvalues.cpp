@@ -1,0 +1,133 @@
+#include "packedvalues.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+/// Runs stay the form while they hold this many rows on average, once there are enough of
+/// them to tell.
+constexpr size_t kRowsPerRun = 4;
+constexpr size_t kRunsToTell = 1024;
+
+size_t HashSlot(quint64 value, size_t mask) {
+    value ^= value >> 33;
+    value *= 0xff51afd7ed558ccdULL;
+    value ^= value >> 33;
+    return size_t(value) & mask;
+}
+} // namespace
+
+PackedValues::PackedValues(PackedValues&& other) noexcept {
+    *this = std::move(other);
+}
+
+PackedValues& PackedValues::operator=(PackedValues&& other) noexcept {
+    m_form = other.m_form;
+    m_size = other.m_size;
+    m_runValues = std::move(other.m_runValues);
+    m_runEnds = std::move(other.m_runEnds);
+    m_lastRun.store(0, std::memory_order_relaxed);
+    m_dict = std::move(other.m_dict);
+    m_table = std::move(other.m_table);
+    m_codes = std::move(other.m_codes);
+    m_plain = std::move(other.m_plain);
+    other.m_form = Form::Runs;
+    other.m_size = 0;
+    return *this;
+}
+
+void PackedValues::pushRun(quint64 value) {
+    if (m_runValues.size() >= kRunsToTell && m_runValues.size() * kRowsPerRun > m_size) {
+        toDict();
+        push_back(value);
+        return;
+    }
+    m_runValues.push_back(value);
+    m_runEnds.push_back(m_size + 1);
+    ++m_size;
+}
+
+void PackedValues::pushCode(quint64 value) {
+    const size_t code = codeOf(value);
+    if (code == kMaxCodes) {
+        toPlain();
+        push_back(value);
+        return;
+    }
+    m_codes.push_back(quint16(code));
+    ++m_size;
+}
+
+size_t PackedValues::codeOf(quint64 value) {
+    if (m_dict.size() * 2 >= m_table.size())
+        growTable();
+    const size_t mask = m_table.size() - 1;
+    for (size_t slot = HashSlot(value, mask);; slot = (slot + 1) & mask) {
+        const quint32 entry = m_table[slot];
+        if (entry == 0) {
+            if (m_dict.size() == kMaxCodes)
+                return kMaxCodes;
+            m_dict.push_back(value);
+            m_table[slot] = quint32(m_dict.size());
+            return m_dict.size() - 1;
+        }
+        if (m_dict[entry - 1] == value)
+            return entry - 1;
+    }
+}
+
+void PackedValues::growTable() {
+    const size_t slots = std::max<size_t>(256, m_table.size() * 2);
+    m_table.assign(slots, 0);
+    const size_t mask = slots - 1;
+    for (size_t code = 0; code < m_dict.size(); ++code) {
+        size_t slot = HashSlot(m_dict[code], mask);
+        while (m_table[slot] != 0)
+            slot = (slot + 1) & mask;
+        m_table[slot] = quint32(code + 1);
+    }
+}
+
+void PackedValues::toDict() {
+    GrowArray<quint64> values = std::move(m_runValues);
+    GrowArray<quint64> ends = std::move(m_runEnds);
+    m_runValues.clear();
+    m_runEnds.clear();
+    m_form = Form::Dict;
+    m_size = 0;
+    size_t row = 0;
+    for (size_t r = 0; r < values.size(); ++r)
+        for (; row < ends[r]; ++row)
+            push_back(values[r]); // may go on to the plain form
+}
+
+void PackedValues::toPlain() {
+    GrowArray<quint16> codes = std::move(m_codes);
+    m_codes.clear();
+    for (const quint16 code : codes)
+        m_plain.push_back(m_dict[code]);
+    std::vector<quint64>().swap(m_dict);
+    std::vector<quint32>().swap(m_table);
+    m_form = Form::Plain;
+}
+
+void PackedValues::finish() {
+    std::vector<quint32>().swap(m_table);
+}
+
+size_t PackedValues::runOf(size_t row) const {
+    // Rows are mostly read in order (a grid's paint, an export): the last run or the one after
+    // it answers without a search.
+    const size_t last = m_lastRun.load(std::memory_order_relaxed);
+    const size_t runs = m_runEnds.size();
+    if (last < runs && row < m_runEnds[last] && (last == 0 || row >= m_runEnds[last - 1]))
+        return last;
+    if (last + 1 < runs && row >= m_runEnds[last] && row < m_runEnds[last + 1]) {
+        m_lastRun.store(last + 1, std::memory_order_relaxed);
+        return last + 1;
+    }
+    const size_t run = size_t(std::upper_bound(m_runEnds.begin(), m_runEnds.end(), quint64(row)) -
+                              m_runEnds.begin());
+    m_lastRun.store(run, std::memory_order_relaxed);
+    return run;
+}

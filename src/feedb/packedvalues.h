@@ -1,0 +1,116 @@
+#pragma once
+
+#include "growarray.h"
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <vector>
+
+/// The 64-bit values of one result column (integers, the bit patterns of doubles, or text ids),
+/// appended row by row and held in the most compact of three forms, chosen as they come:
+/// - runs of equal values (value, end row), while runs are long on average (an ordered key such
+///   as a tournament number repeated on each of its players' rows costs next to nothing);
+/// - a dictionary of up to 65,536 distinct values with a 16-bit code per row (player names,
+///   fees, dates: columns of few distinct values);
+/// - plain 64-bit values.
+/// A form gives way to the next once the values no longer suit it, so every column ends in the
+/// smallest form its values allow without knowing them in advance.
+class PackedValues {
+public:
+    PackedValues() = default;
+    PackedValues(PackedValues&& other) noexcept;
+    PackedValues& operator=(PackedValues&& other) noexcept;
+    PackedValues(const PackedValues&) = delete;
+    PackedValues& operator=(const PackedValues&) = delete;
+
+    void push_back(quint64 value) {
+        switch (m_form) {
+        case Form::Runs:
+            if (m_size > 0 && m_runValues[m_runValues.size() - 1] == value) {
+                ++m_runEnds[m_runEnds.size() - 1];
+                ++m_size;
+                return;
+            }
+            pushRun(value);
+            return;
+        case Form::Dict:
+            pushCode(value);
+            return;
+        case Form::Plain:
+            m_plain.push_back(value);
+            ++m_size;
+            return;
+        }
+    }
+
+    quint64 operator[](size_t row) const {
+        switch (m_form) {
+        case Form::Runs:
+            return m_runValues[runOf(row)];
+        case Form::Dict:
+            return m_dict[m_codes[row]];
+        case Form::Plain:
+            return m_plain[row];
+        }
+        return 0;
+    }
+    size_t size() const { return m_size; }
+
+    /// Calls f(value, first row, row count) for each run of equal values, in row order.
+    template <typename F> void forEachRun(F f) const;
+
+    /// Drops what only appending needs (the dictionary's lookup table).
+    void finish();
+
+    enum class Form { Runs, Dict, Plain };
+    Form form() const { return m_form; }
+
+private:
+    static constexpr size_t kMaxCodes = 65536;
+
+    void pushRun(quint64 value);
+    void pushCode(quint64 value);
+    void toDict();
+    void toPlain();
+    size_t runOf(size_t row) const;
+    /// The code of a value in the dictionary, adding it; kMaxCodes when the dictionary is full.
+    size_t codeOf(quint64 value);
+    void growTable();
+
+    Form m_form = Form::Runs;
+    size_t m_size = 0;
+    GrowArray<quint64> m_runValues;
+    GrowArray<quint64> m_runEnds;             ///< one past the last row of each run
+    mutable std::atomic<size_t> m_lastRun{0}; ///< where the last lookup found its run
+    std::vector<quint64> m_dict;
+    std::vector<quint32> m_table; ///< open addressing: 0 empty, else code + 1
+    GrowArray<quint16> m_codes;
+    GrowArray<quint64> m_plain;
+};
+
+template <typename F> void PackedValues::forEachRun(F f) const {
+    switch (m_form) {
+    case Form::Runs: {
+        size_t first = 0;
+        for (size_t r = 0; r < m_runValues.size(); ++r) {
+            f(m_runValues[r], first, m_runEnds[r] - first);
+            first = m_runEnds[r];
+        }
+        return;
+    }
+    case Form::Dict:
+    case Form::Plain: {
+        size_t first = 0;
+        while (first < m_size) {
+            const quint64 value = (*this)[first];
+            size_t end = first + 1;
+            while (end < m_size && (*this)[end] == value)
+                ++end;
+            f(value, first, end - first);
+            first = end;
+        }
+        return;
+    }
+    }
+}
