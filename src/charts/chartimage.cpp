@@ -1,5 +1,6 @@
 #include "chartimage.h"
 
+#include "chartticks.h"
 #include "csvexport.h"
 #include "error.h"
 
@@ -7,6 +8,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
 #include <QDateTimeAxis>
@@ -49,23 +51,49 @@ void FitLabelsToRoom(QChart& chart, QBarCategoryAxis& axis, QBarSet* barLabels) 
     QObject::connect(&chart, &QChart::plotAreaChanged, &axis, fit);
 }
 
-/// The value axis from 0 (or the lowest value below it) to the highest value, in round steps.
-QValueAxis* ValueAxis(const ChartData& data) {
+/// A value axis that writes at most this many steps across, or up.
+constexpr int kAcrossIntervals = 5;
+constexpr int kUpIntervals = 6;
+
+/// The value axis from 0 (or the lowest value below it) to the highest value, in round steps
+/// labelled in short form ("250k"), so that the labels keep apart at any size of the window.
+QValueAxis* ValueAxis(const ChartData& data, int maxIntervals, const QLocale& locale) {
     double low = 0, high = 0;
     for (const ChartPoint& point : data.points) {
         low = std::min(low, point.value);
         high = std::max(high, point.value);
     }
-    if (low == high)
-        high = low + 1;
-    auto* axis = new QValueAxis;
+    const ChartTicks ticks = NiceTicks(low, high, maxIntervals);
+    auto* axis = new QCategoryAxis;
     axis->setTitleText(data.valueTitle);
-    axis->setRange(low, high);
-    axis->applyNiceNumbers();
-    axis->setLabelFormat(data.wholeValues && axis->max() - axis->min() >= axis->tickCount()
-                             ? QStringLiteral("%.0f")
-                             : QStringLiteral("%.2f"));
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setStartValue(ticks.low);
+    for (int i = 0; i <= ticks.intervals; ++i) {
+        const double at = ticks.low + i * ticks.step;
+        axis->append(ShortNumber(at, ticks.step, locale), at);
+    }
+    axis->setRange(ticks.low, ticks.high);
     return axis;
+}
+
+/// The title, and beneath it in plain type what the chart leaves out.
+QString TitleText(const ChartData& data) {
+    if (data.subtitle.isEmpty())
+        return data.title;
+    return QStringLiteral("%1<br><span style=\"font-size: small; font-weight: normal\">%2</span>")
+        .arg(data.title.toHtmlEscaped(), data.subtitle.toHtmlEscaped());
+}
+
+/// The form of the dates on a time axis of this unit.
+QString DateFormat(ChartUnit unit) {
+    switch (unit) {
+    case ChartUnit::Day:
+        return QStringLiteral("yyyy-MM-dd");
+    case ChartUnit::Month:
+        return QStringLiteral("yyyy-MM");
+    default:
+        return QStringLiteral("yyyy");
+    }
 }
 
 /// A category axis accepts each text once and no null text: an empty label shows as a blank.
@@ -73,7 +101,7 @@ QString CategoryOf(const QString& label) {
     return label.isEmpty() ? QStringLiteral(" ") : label;
 }
 
-void AddTimeBars(QChart& chart, const ChartData& data) {
+void AddTimeBars(QChart& chart, const ChartData& data, const QLocale& locale) {
     auto* set = new QBarSet(data.valueTitle);
     QStringList categories;
     for (const ChartPoint& point : data.points) {
@@ -92,12 +120,12 @@ void AddTimeBars(QChart& chart, const ChartData& data) {
     chart.addAxis(labels, Qt::AlignBottom);
     series->attachAxis(labels);
     FitLabelsToRoom(chart, *labels, nullptr);
-    QValueAxis* values = ValueAxis(data);
+    QValueAxis* values = ValueAxis(data, kUpIntervals, locale);
     chart.addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
 }
 
-void AddTimeLine(QChart& chart, const ChartData& data) {
+void AddTimeLine(QChart& chart, const ChartData& data, const QLocale& locale) {
     auto* series = new QLineSeries;
     series->setName(data.valueTitle);
     for (const ChartPoint& point : data.points)
@@ -105,18 +133,18 @@ void AddTimeLine(QChart& chart, const ChartData& data) {
     chart.addSeries(series);
     auto* time = new QDateTimeAxis;
     time->setTitleText(data.labelTitle);
-    time->setFormat(data.months ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd"));
+    time->setFormat(DateFormat(data.unit));
     time->setTickCount(9);
     time->setRange(data.points.constFirst().date.startOfDay(),
                    data.points.constLast().date.startOfDay());
     chart.addAxis(time, Qt::AlignBottom);
     series->attachAxis(time);
-    QValueAxis* values = ValueAxis(data);
+    QValueAxis* values = ValueAxis(data, kUpIntervals, locale);
     chart.addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
 }
 
-void AddRankingBars(QChart& chart, const ChartData& data) {
+void AddRankingBars(QChart& chart, const ChartData& data, const QLocale& locale) {
     // Horizontal categories run from the bottom up: the largest value goes in last, on top.
     auto* set = new QBarSet(data.valueTitle);
     QStringList categories;
@@ -136,7 +164,7 @@ void AddRankingBars(QChart& chart, const ChartData& data) {
     labels->setTruncateLabels(false); // a label that fits no row is hidden, not cut to "..."
     chart.addAxis(labels, Qt::AlignLeft);
     series->attachAxis(labels);
-    QValueAxis* values = ValueAxis(data);
+    QValueAxis* values = ValueAxis(data, kAcrossIntervals, locale);
     chart.addAxis(values, Qt::AlignBottom);
     series->attachAxis(values);
     // The theme writes bar labels in white, for labels inside the bars; these stand beside them.
@@ -161,7 +189,7 @@ QChart* CreateChart(const ChartData& data, const QLocale& locale) {
     numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
     chart->setLocale(numbers);
     chart->setLocalizeNumbers(true);
-    chart->setTitle(data.title);
+    chart->setTitle(TitleText(data));
     QFont titleFont = chart->titleFont();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
     titleFont.setBold(true);
@@ -171,13 +199,13 @@ QChart* CreateChart(const ChartData& data, const QLocale& locale) {
         return chart;
     switch (data.shape) {
     case ChartShape::TimeBars:
-        AddTimeBars(*chart, data);
+        AddTimeBars(*chart, data, locale);
         break;
     case ChartShape::TimeLine:
-        AddTimeLine(*chart, data);
+        AddTimeLine(*chart, data, locale);
         break;
     case ChartShape::RankingBars:
-        AddRankingBars(*chart, data);
+        AddRankingBars(*chart, data, locale);
         break;
     }
     return chart;

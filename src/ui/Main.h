@@ -247,7 +247,9 @@ public:
     TChartForm* ChartForm = nullptr;
     /// Draws the report view in the chart window and brings it up, or says why it cannot.
     void ChartBtnClick();
-    /// An open chart window follows the report view: called after every "Load".
+    /// An open chart window follows the report view: called after every "Load", and after every
+    /// other close of the view (another entry, a date), which leaves it showing why there is
+    /// nothing to draw.
     void RedrawChart();
 
     // ---- About box (MainAbout.cpp) ------------------------------------------------------------

@@ -55,14 +55,15 @@ QListWidget* resultsList(const char* name) {
     return list;
 }
 
-/// A read-only grid with column titles, a row indicator, lines, resizable columns and Tab moving
-/// between cells. The model comes with the result view that feeds it.
+/// A read-only grid with column titles, a row indicator, lines and resizable columns. The arrow
+/// keys move between cells; Tab and Shift+Tab leave the grid along the page's cycle. The model
+/// comes with the result view that feeds it.
 QTableView* grid(const char* name, const QFont& titleFont) {
     auto* g = named<QTableView>(name);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
     g->setShowGrid(true);
-    g->setTabKeyNavigation(true);
+    g->setTabKeyNavigation(false);
     g->setWordWrap(false);
     QHeaderView* titles = g->horizontalHeader();
     titles->setFont(titleFont);

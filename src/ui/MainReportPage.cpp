@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "ChartForm.h"
+#include "busy.h"
 #include "chartmodel.h"
 #include "exportsavedialog.h"
 #include "reportcatalogue.h"
@@ -40,8 +41,10 @@ std::optional<QDate> FilterDate(const QCheckBox* box, const QDateEdit* picker) {
     return picker->date();
 }
 
-/// Draws the report view in the chart window, or shows there why it cannot be drawn.
+/// Draws the report view in the chart window, or shows there why it cannot be drawn; the wait
+/// cursor shows while the chart is built.
 void DrawReportChart(TMainForm& form) {
+    const BusyCursor busy;
     const QString problem = ChartProblem(*form.ReportClientDataSet);
     if (!problem.isEmpty()) {
         form.ChartForm->ShowProblem(problem);
@@ -93,6 +96,7 @@ void TMainForm::connectReportPage() {
 void TMainForm::ComposeReportSQL() {
     ReportStatus->setText(QString());
     ReportClientDataSet->close();
+    RedrawChart(); // an open chart never shows a report the view no longer holds
     SQLMemo->setPlainText(::ComposeReportSQL(
         ReportList->currentIndex(), FilterDate(StartCB, StartDate), FilterDate(EndCB, EndDate)));
 }

@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QVBoxLayout>
+#include <malloc.h>
 
 namespace {
 constexpr QSize kDesignClientSize{584, 442};
@@ -210,6 +211,10 @@ void TTRViewForm::done(int result) {
     if (isVisible())
         runGuarded([this] { FormCloseQuery(); });
     QDialog::done(result);
+    // The file's lines are not kept while the viewer is closed, and the memory goes back to the
+    // system: a large file leaves much of it behind.
+    m_model->setLines(QStringList());
+    malloc_trim(0);
 }
 
 bool TTRViewForm::eventFilter(QObject* watched, QEvent* event) {

@@ -32,7 +32,8 @@ public:
     /// Replaces the error beep of a find without match (tests count it).
     void setBeep(std::function<void()> beep) { m_beep = std::move(beep); }
 
-    /// The show step: caption, all lines replaced, then shown modally.
+    /// The show step: caption, all lines replaced, then shown modally. The lines are let go
+    /// when the viewer closes.
     void ShowFile(const QString& caption, QStringList lines);
     const QStringList& lines() const;
     /// The selected line, -1 when none.

@@ -1,8 +1,11 @@
 #include "chartmodel.h"
+#include "chartpicker.h"
+#include "chartticks.h"
 #include "feedatabase.h"
 #include "reportcatalogue.h"
 #include "resultset.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,9 +35,11 @@ QString Describe(const ChartData& chart) {
                  points.mid(points.size() - 2) +
                  QStringList{QStringLiteral("(%1)").arg(chart.points.size())};
     }
-    return QStringLiteral("%1%2 %3/%4: %5")
-        .arg(QLatin1String(shapes[int(chart.shape)]), chart.months ? " months" : "",
-             chart.labelTitle, chart.valueTitle, points.join(u'|'));
+    const QString unit = ChartUnitText(chart.unit);
+    return QStringLiteral("%1%2 %3/%4: %5%6")
+        .arg(QLatin1String(shapes[int(chart.shape)]), unit.isEmpty() ? unit : u' ' + unit,
+             chart.labelTitle, chart.valueTitle, points.join(u'|'),
+             chart.subtitle.isEmpty() ? QString() : QStringLiteral(" (") + chart.subtitle + u')');
 }
 } // namespace
 
@@ -56,21 +61,23 @@ private Q_SLOTS:
         // Time series: every day or month from the first to the last, in date order.
         QTest::newRow("days over a leap day and a month end")
             << Rows("('2024-03-01', 2.0), ('2024-02-27', 1.5)")
-            << "TimeBars Label/Fees: 2024-02-27=1.5|2024-02-28=0|2024-02-29=0|2024-03-01=2";
+            << "TimeBars day Label/Fees: 2024-02-27=1.5|2024-02-28=0|2024-02-29=0|2024-03-01=2";
         QTest::newRow("no leap day in 2023")
             << Rows("('2023-02-27', 1), ('2023-03-01', 2)")
-            << "TimeBars Label/Fees: 2023-02-27=1|2023-02-28=0|2023-03-01=2";
+            << "TimeBars day Label/Fees: 2023-02-27=1|2023-02-28=0|2023-03-01=2";
         QTest::newRow("months over a year end")
             << Rows("('2024-02', 7), ('2023-11', 5)")
-            << "TimeBars months Label/Fees: 2023-11=5|2023-12=0|2024-01=0|2024-02=7";
+            << "TimeBars month Label/Fees: 2023-11=5|2023-12=0|2024-01=0|2024-02=7";
         QTest::newRow("one day twice is added up") << Rows("('2024-05-03', 1.5), ('2024-05-03', 2)")
-                                                   << "TimeBars Label/Fees: 2024-05-03=3.5";
+                                                   << "TimeBars day Label/Fees: 2024-05-03=3.5";
         QTest::newRow("60 days are bars")
             << Rows("('2024-01-01', 1), ('2024-02-29', 4)")
-            << "TimeBars Label/Fees: 2024-01-01=1|2024-01-02=0|...|2024-02-28=0|2024-02-29=4|(60)";
+            << "TimeBars day Label/Fees: "
+               "2024-01-01=1|2024-01-02=0|...|2024-02-28=0|2024-02-29=4|(60)";
         QTest::newRow("61 days are a line")
             << Rows("('2024-01-01', 1), ('2024-03-01', 4)")
-            << "TimeLine Label/Fees: 2024-01-01=1|2024-01-02=0|...|2024-02-29=0|2024-03-01=4|(61)";
+            << "TimeLine day Label/Fees: "
+               "2024-01-01=1|2024-01-02=0|...|2024-02-29=0|2024-03-01=4|(61)";
         // Anything else is a ranking, largest first.
         QTest::newRow("days mixed with a month")
             << Rows("('2024-05', 1), ('2024-05-03', 2)")
@@ -86,9 +93,11 @@ private Q_SLOTS:
         QTest::newRow("25 rows: no others")
             << Players(25) << "RankingBars Label/Fees: p25=25|p24=24|...|p02=2|p01=1|(25)";
         QTest::newRow("26 rows: one other")
-            << Players(26) << "RankingBars Label/Fees: p26=26|p25=25|...|p02=2|1 other=1|(26)";
+            << Players(26)
+            << "RankingBars Label/Fees: p26=26|p25=25|...|p03=3|p02=2|(25) (and 1 other: 1)";
         QTest::newRow("30 rows: five others summed")
-            << Players(30) << "RankingBars Label/Fees: p30=30|p29=29|...|p06=6|5 others=15|(26)";
+            << Players(30)
+            << "RankingBars Label/Fees: p30=30|p29=29|...|p07=7|p06=6|(25) (and 5 others: 15)";
         QTest::newRow("negative and NULL values") << Rows("('a', 1.5), ('b', -2), ('c', NULL)")
                                                   << "RankingBars Label/Fees: a=1.5|c=0|b=-2";
         // The value is the last number column, the label the first column as the grid shows it.
@@ -103,7 +112,7 @@ private Q_SLOTS:
         QTest::newRow("fees by date of the catalogue")
             << "SELECT column1 AS Date, column2 AS Tournaments, column3 AS Fees FROM (VALUES "
                "('2024-05-03', 2, 16.0), ('2024-05-05', 1, 108.0))"
-            << "TimeBars Date/Fees: 2024-05-03=16|2024-05-04=0|2024-05-05=108";
+            << "TimeBars day Date/Fees: 2024-05-03=16|2024-05-04=0|2024-05-05=108";
     }
     void buildsTheChartOfAView() {
         QFETCH(QString, sql);
@@ -112,12 +121,111 @@ private Q_SLOTS:
         open(view, sql);
         QCOMPARE(ChartProblem(view), QString());
         const ChartData data = BuildChartData(view, QStringLiteral("Title"), QLocale::c());
-        QCOMPARE(data.title, QStringLiteral("Title"));
         QCOMPARE(Describe(data), chart);
-        if (data.shape != ChartShape::RankingBars) {
+        if (data.shape == ChartShape::RankingBars) {
+            QCOMPARE(data.title, QStringLiteral("Title"));
+        } else {
+            QCOMPARE(data.title, QStringLiteral("Title, by ") + ChartUnitText(data.unit));
             for (const ChartPoint& point : data.points)
-                QCOMPARE(point.label, point.date.toString(data.months ? "yyyy-MM" : "yyyy-MM-dd"));
+                QCOMPARE(
+                    point.label,
+                    point.date.toString(data.unit == ChartUnit::Month ? "yyyy-MM" : "yyyy-MM-dd"));
         }
+    }
+
+    // Any span of dates gives at most 1,000 points, by the finest unit that fits; the time each
+    // takes is logged as a figure.
+    void boundsADateChart_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("points");
+        const auto span = [](const char* first, const char* last) {
+            return Rows(QStringLiteral("('%1', 1), ('%2', 2)").arg(first, last));
+        };
+        QTest::newRow("1 day") << span("2024-05-03", "2024-05-03") << "day" << 1;
+        QTest::newRow("59 days") << span("2024-01-01", "2024-02-28") << "day" << 59;
+        QTest::newRow("1,000 days") << span("2024-01-01", "2026-09-26") << "day" << 1000;
+        QTest::newRow("3 years") << span("2021-01-01", "2023-12-31") << "month" << 36;
+        QTest::newRow("40 years") << span("1984-01-01", "2023-12-31") << "month" << 480;
+        QTest::newRow("1,000 years filled") << span("1000-01-01", "1999-12-31") << "year" << 1000;
+        QTest::newRow("1,001 years: those with rows")
+            << span("1000-01-01", "2000-12-31") << "year" << 2;
+        QTest::newRow("0001 to 9999") << span("0001-01-01", "9999-12-31") << "year" << 2;
+        QTest::newRow("3,333 years with rows: decades")
+            << "WITH RECURSIVE y(n) AS (SELECT 1 UNION ALL SELECT n + 3 FROM y WHERE n < 9997) "
+               "SELECT printf('%04d-06-15', n) AS Date, 1.0 AS Fees FROM y"
+            << "decade" << 1000;
+        QTest::newRow("1,500 months") << Rows("('1900-01', 1), ('2024-12', 2)") << "year" << 125;
+    }
+    void boundsADateChart() {
+        QFETCH(QString, sql);
+        QFETCH(QString, unit);
+        QFETCH(int, points);
+        ResultSet view;
+        open(view, sql);
+        QElapsedTimer clock;
+        clock.start();
+        const ChartData data = BuildChartData(view, QStringLiteral("Fees by Date"), QLocale::c());
+        qInfo("%s: %lld ms", QTest::currentDataTag(), qlonglong(clock.elapsed()));
+        QCOMPARE(ChartUnitText(data.unit), unit);
+        QCOMPARE(data.title, QStringLiteral("Fees by Date, by ") + unit);
+        QCOMPARE(data.points.size(), points);
+        double sum = 0;
+        for (const ChartPoint& point : data.points)
+            sum += point.value;
+        QCOMPARE(sum, view.rowCount() == 2 ? 3.0 : double(view.rowCount()));
+    }
+
+    // Two million players: the 25 largest, largest first, the rest named in the subtitle with
+    // digit grouping.
+    void picksTheTop25OfMillions() {
+        constexpr int kPlayers = 2'000'000;
+        QByteArray names;
+        names.reserve(qsizetype(kPlayers) * 8);
+        for (int i = 1; i <= kPlayers; ++i)
+            names += QByteArray::number(i).rightJustified(8, 'p');
+        QElapsedTimer clock;
+        clock.start();
+        ChartPicker picker;
+        for (qint64 k = 0; k < kPlayers; ++k) {
+            const int i = int(k * 1'000'003 % kPlayers) + 1; // every player once, out of order
+            picker.add(QByteArrayView(names).sliced(qsizetype(i - 1) * 8, 8), double(i));
+        }
+        const ChartData data = picker.pick(QStringLiteral("Fees by Player"), false, QLocale::c());
+        qInfo("2,000,000 players: %lld ms", qlonglong(clock.elapsed()));
+        QCOMPARE(data.shape, ChartShape::RankingBars);
+        QCOMPARE(data.points.size(), kRankingBars);
+        QCOMPARE(data.points.constFirst().label, QStringLiteral("p2000000"));
+        QCOMPARE(data.points.constLast().label, QStringLiteral("p1999976"));
+        QCOMPARE(data.points.constLast().value, 1'999'976.0);
+        QCOMPARE(data.subtitle, QStringLiteral("and 1,999,975 others: 1,999,951,000,300.00"));
+    }
+
+    // Value axes: round steps that take in the values, labels short enough to keep apart.
+    void labelsTheValueAxis_data() {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<int>("most");
+        QTest::addColumn<QString>("labels");
+        QTest::newRow("billions") << 0.0 << 3703702500.0 << 5 << "0|1B|2B|3B|4B";
+        QTest::newRow("thousands") << 0.0 << 123456.78 << 5 << "0|25k|50k|75k|100k|125k";
+        QTest::newRow("mixed suffixes") << 0.0 << 1.3e6 << 5 << "0|500k|1M|1.5M";
+        QTest::newRow("negative") << -2.0 << 1.5 << 6 << "-2|-1|0|1|2";
+        QTest::newRow("fractions") << 0.0 << 0.0 << 5 << "0|0.2|0.4|0.6|0.8|1";
+        QTest::newRow("trillions") << 0.0 << 2.4e12 << 6 << "0|500B|1T|1.5T|2T|2.5T";
+    }
+    void labelsTheValueAxis() {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(int, most);
+        QFETCH(QString, labels);
+        const ChartTicks ticks = NiceTicks(low, high, most);
+        QVERIFY(ticks.intervals <= most);
+        QVERIFY(ticks.low <= low && ticks.high >= high);
+        QStringList texts;
+        for (int i = 0; i <= ticks.intervals; ++i)
+            texts << ShortNumber(ticks.low + i * ticks.step, ticks.step, QLocale::c());
+        QCOMPARE(texts.join(u'|'), labels);
     }
 
     void saysWhyAViewCannotBeCharted_data() {

@@ -120,8 +120,9 @@ private Q_SLOTS:
         load(9); // Fees by Date: 2024-03-01 to 2024-03-05
         form().ChartBtn->click();
         QVERIFY(QTest::qWaitForWindowExposed(form().ChartForm));
-        QCOMPARE(shown(), QStringLiteral("Fees by Date: TimeBars, 5 points, SeriesTypeBar"));
-        QCOMPARE(form().ChartForm->windowTitle(), QStringLiteral("Fees by Date"));
+        QCOMPARE(shown(),
+                 QStringLiteral("Fees by Date, by day: TimeBars, 5 points, SeriesTypeBar"));
+        QCOMPARE(form().ChartForm->windowTitle(), QStringLiteral("Fees by Date, by day"));
         TChartForm* window = form().ChartForm;
 
         load(1);
@@ -143,7 +144,47 @@ private Q_SLOTS:
         QCOMPARE(form().ChartForm->chartData()->title, QStringLiteral("SQL query"));
         form().ChartBtn->click();
         QCOMPARE(form().ChartForm, window);
-        QCOMPARE(shown(), QStringLiteral("Fees by Month: TimeBars, 1 points, SeriesTypeBar"));
+        QCOMPARE(shown(),
+                 QStringLiteral("Fees by Month, by month: TimeBars, 1 points, SeriesTypeBar"));
+    }
+
+    // Another entry, or a date, closes the view: the chart window then shows no data until the
+    // next Load draws the new report.
+    void chartNeverShowsAReportNoLongerLoaded_data() {
+        QTest::addColumn<bool>("byDate");
+        QTest::addColumn<QString>("reloaded");
+        QTest::newRow("another entry") << false << "Fees by Date, by day: TimeBars, 5 points";
+        QTest::newRow("a date ticked") << true << "Report table is empty: nothing, 0 points";
+    }
+    void chartNeverShowsAReportNoLongerLoaded() {
+        QFETCH(bool, byDate);
+        QFETCH(QString, reloaded);
+        start();
+        load(1);
+        form().ChartBtn->click();
+        QVERIFY(QTest::qWaitForWindowExposed(form().ChartForm));
+        if (byDate) {
+            form().StartCB->click(); // from today: no tournaments
+        } else {
+            form().ReportList->setCurrentIndex(9);
+            Q_EMIT form().ReportList->activated(9);
+        }
+        QCOMPARE(shown(), QStringLiteral("Report table is empty: nothing, 0 points, no series"));
+        QVERIFY(!form().ChartForm->SaveImageBtn->isEnabled());
+        form().LoadSQLBtn->click();
+        QVERIFY2(shown().startsWith(reloaded), qPrintable(shown()));
+    }
+
+    // A ranking of more than 25 shows the 25 largest; the rest is named under the title.
+    void restOfARankingIsNamedInTheSubtitle() {
+        start();
+        load(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                            "WHERE i < 1030) SELECT 'player ' || i AS Player, i * 1.0 AS Fees "
+                            "FROM n"));
+        form().ChartBtn->click();
+        QCOMPARE(form().ChartForm->chartData()->points.size(), 25);
+        const QString title = form().ChartForm->ChartView->chart()->title();
+        QVERIFY2(title.contains(QStringLiteral("and 1,005 others: 505,515.00")), qPrintable(title));
     }
 
     void crowdedLabelsShrinkToShowAndGrowBack() {

@@ -392,6 +392,13 @@ private Q_SLOTS:
               "MiB)",
               showMs, findMs, missMs, (after - before) / 1024, before / 1024, after / 1024,
               residentKiB("VmHWM:") / 1024);
+
+        // Closed, the viewer lets the lines go, and most of their memory goes back.
+        viewer.close();
+        QVERIFY(viewer.lines().isEmpty());
+        const long closed = residentKiB("VmRSS:");
+        qInfo("after the close: resident %ld MiB", closed / 1024);
+        QVERIFY(closed - before < (after - before) / 2);
     }
 };
 
