@@ -90,6 +90,11 @@ private Q_SLOTS:
             << QStringList{"--sql", "SELECT Player, Fees FROM Detail", "--width", "800"}
             << "query.SVG"
             << "svg 0 0 800 700: SQL query";
+        QTest::newRow("svg of the years 0001 to 9999")
+            << QStringList{"--sql", "SELECT '0001-01-01' AS Date, 1.5 AS Fees UNION ALL "
+                                    "SELECT '9999-12-31', 2"}
+            << "years.svg"
+            << "svg 0 0 1200 700: SQL query, by year";
     }
     void writesTheImageItsNameAsksFor() {
         QFETCH(QStringList, args);
