@@ -1,13 +1,16 @@
-// zvfee report: a catalogue report or any statement, written as the window's "Export" writes it,
-// streamed from the statement into the file.
+// zvfee report: a catalogue report or any statement, written as the window's "Export" writes it
+// (or as TSV, JSON or an Excel workbook), streamed from the statement into the file.
 
 #include "command.h"
 #include "exportfile.h"
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "reportcatalogue.h"
+#include "reportexport.h"
 #include "reportoptions.h"
 #include "reportstream.h"
+#include "textwriters.h"
+#include "workbookwriter.h"
 
 #include <QLocale>
 #include <cstdio>
@@ -22,14 +25,27 @@ QString Help() {
     return QStringLiteral(
                "Usage: zvfee report [--db FILE] (--report CAPTION|INDEX | --sql TEXT)\n"
                "                    [--start yyyy-MM-dd] [--end yyyy-MM-dd] [--output FILE]\n"
-               "                    [--encoding windows-1252|utf-8]\n"
+               "                    [--format csv|tsv|json|xlsx] [--encoding windows-1252|utf-8]\n"
+               "                    [--delimiter CHAR]\n"
                "\n"
                "Runs a report of the catalogue, with its date range, or any SQL statement on the\n"
                "fee database and writes the rows as the Reports page's \"Export\" does: a header\n"
                "of quoted column names, one line per row, CR LF line ends, Windows-1252 text,\n"
                "numbers with the decimal separator of your locale (LC_ALL, LC_NUMERIC, LANG).\n"
                "A text cell that starts with =, +, -, @, TAB or CR gets a leading ' inside its\n"
-               "quotes, so that a spreadsheet never runs it as a formula.\n"
+               "quotes, so that a spreadsheet never runs it as a formula. Characters that\n"
+               "Windows-1252 lacks are written as \"?\" and counted on standard error.\n"
+               "\n"
+               "Formats:\n"
+               "  csv   the above (the default)\n"
+               "  tsv   UTF-8, tab-separated, nothing quoted, LF line ends, for cut and awk; a\n"
+               "        tab, CR or LF inside a value is written as a space\n"
+               "  json  one array of objects, keys in column order, numbers in full precision,\n"
+               "        NULL as null; streamed, so any size takes the same memory\n"
+               "  xlsx  an Excel workbook: numbers stay numbers (fractions shown as 0.00), texts\n"
+               "        stay texts, NULL is an empty cell; the header row is bold and frozen;\n"
+               "        past 1,048,575 rows the rows go on in a sheet \"Report (2)\", and so on.\n"
+               "        Chosen too by an output file name ending in .xlsx\n"
                "\n"
                "Options:\n"
                "  --db FILE          the fee database (default: the window program's)\n"
@@ -39,8 +55,11 @@ QString Help() {
                "  --end DATE         only tournaments on or before DATE (with --report)\n"
                "  --output FILE      the CSV file, created or replaced whole (default: standard\n"
                "                     output); a device or FIFO is written as it is\n"
+               "  --format NAME      csv, tsv, json or xlsx (see above)\n"
                "  --encoding NAME    windows-1252 (the default) or utf-8 (with a byte-order mark,\n"
-               "                     which spreadsheets detect)\n"
+               "                     which spreadsheets detect); csv only\n"
+               "  --delimiter CHAR   the character between the cells of a csv, such as ';' where\n"
+               "                     the decimal separator is a comma (default ',')\n"
                "  -h, --help         this help\n"
                "\n"
                "Reports:\n") +
@@ -49,10 +68,10 @@ QString Help() {
                "\n"
                "The database is opened read-only: a statement that would change it fails with\n"
                "the database's message. Any other statement without result columns is carried\n"
-               "out and said so on standard error; no CSV is written then.\n"
+               "out and said so on standard error; no file is written then.\n"
                "\n"
                "Exit status:\n"
-               "  0  the CSV was written (or a statement without result columns carried out)\n"
+               "  0  the report was written (or a statement without result columns carried out)\n"
                "  1  the statement failed (the database's message on standard error), gave no\n"
                "     statement at all, or the file could not be written\n"
                "  2  the command line was wrong\n");
@@ -60,9 +79,10 @@ QString Help() {
 
 int RunReportCommand(const QStringList& args);
 
-const RegisterCommand registration({QStringLiteral("report"),
-                                    QStringLiteral("Write a fee report or an SQL query as CSV"),
-                                    Help(), RunReportCommand});
+const RegisterCommand
+    registration({QStringLiteral("report"),
+                  QStringLiteral("Write a fee report or an SQL query as CSV, TSV, JSON or xlsx"),
+                  Help(), RunReportCommand});
 
 /// The encoding an --encoding value names (letter case ignored); none for an unknown name.
 std::optional<CsvEncoding> EncodingNamed(const QString& name) {
@@ -73,10 +93,43 @@ std::optional<CsvEncoding> EncodingNamed(const QString& name) {
     return std::nullopt;
 }
 
+/// The format a --format value names (letter case ignored); none for an unknown name.
+std::optional<ReportFormat> FormatNamed(const QString& name) {
+    static const QList<std::pair<QString, ReportFormat>> kFormats = {
+        {QStringLiteral("csv"), ReportFormat::Csv},
+        {QStringLiteral("tsv"), ReportFormat::Tsv},
+        {QStringLiteral("json"), ReportFormat::Json},
+        {QStringLiteral("xlsx"), ReportFormat::Xlsx}};
+    for (const auto& [known, format] : kFormats)
+        if (name.compare(known, Qt::CaseInsensitive) == 0)
+            return format;
+    return std::nullopt;
+}
+
+/// The format of the command line: --format, else an output name ending in .xlsx, else CSV.
+ReportFormat ChosenFormat(const LongOptions& options) {
+    if (options.given(QStringLiteral("--format")))
+        return FormatNamed(options.value(QStringLiteral("--format"))).value_or(ReportFormat::Csv);
+    if (options.value(QStringLiteral("--output")).endsWith(u".xlsx", Qt::CaseInsensitive))
+        return ReportFormat::Xlsx;
+    return ReportFormat::Csv;
+}
+
+/// A delimiter a csv can be read back with: one ASCII character that is no letter, digit or
+/// quote, no line end, and none that the numbers are written with.
+bool IsDelimiter(const QString& text) {
+    if (text.size() != 1 || text[0].unicode() >= 0x80)
+        return false;
+    const QChar c = text[0];
+    return !c.isLetterOrNumber() && !QStringLiteral("\"'\r\n.-+").contains(c);
+}
+
 /// Reads the command line; returns the usage error, empty when all is well.
 QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
     const QString error = ReadLongOptions(
-        args, ReportOptionNames() << QStringLiteral("--output") << QStringLiteral("--encoding"),
+        args,
+        ReportOptionNames() << QStringLiteral("--output") << QStringLiteral("--encoding")
+                            << QStringLiteral("--format") << QStringLiteral("--delimiter"),
         options, help);
     if (!error.isEmpty() || help)
         return error;
@@ -88,15 +141,27 @@ QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
     if (options.given(QStringLiteral("--encoding")) &&
         !EncodingNamed(options.value(QStringLiteral("--encoding"))))
         return QStringLiteral("--encoding is windows-1252 or utf-8");
+    if (options.given(QStringLiteral("--format")) &&
+        !FormatNamed(options.value(QStringLiteral("--format"))))
+        return QStringLiteral("--format is csv, tsv, json or xlsx");
+    if (options.given(QStringLiteral("--delimiter")) &&
+        !IsDelimiter(options.value(QStringLiteral("--delimiter"))))
+        return QStringLiteral("--delimiter is one character other than a letter, a digit, a "
+                              "quote, a line end, \".\", \"-\" or \"+\"");
+    if (ChosenFormat(options) != ReportFormat::Csv) {
+        for (const QString& csvOnly : {QStringLiteral("--encoding"), QStringLiteral("--delimiter")})
+            if (options.given(csvOnly))
+                return QStringLiteral("%1 goes with --format csv only").arg(csvOnly);
+    }
     return QString();
 }
 
 /// The report's bytes as they come: to standard output, or to the output file, which is opened
 /// with the first piece (a statement without result columns writes no file) and takes its place
 /// at commit.
-class ReportOutput {
+class OutputTarget {
 public:
-    explicit ReportOutput(const QString& path) : m_path(path) {}
+    explicit OutputTarget(const QString& path) : m_path(path) {}
 
     void write(QByteArrayView bytes) {
         if (m_path.isEmpty()) {
@@ -154,16 +219,44 @@ int RunReportCommand(const QStringList& args) {
     }
     // The rows go from the statement into the file as they come, never held: the memory stays
     // the same whatever the number of rows. A failure leaves an existing file as it was.
-    const CsvEncoding encoding = EncodingNamed(options.value(QStringLiteral("--encoding")))
-                                     .value_or(CsvEncoding::Windows1252);
-    ReportOutput output(options.value(QStringLiteral("--output")));
-    const ReportRunResult run = StreamReportCsv(db, sql, QLocale::system(), encoding,
-                                                [&](QByteArrayView bytes) { output.write(bytes); });
+    const QString path = options.value(QStringLiteral("--output"));
+    OutputTarget output(path);
+    const ReportOutput write = [&](QByteArrayView bytes) { output.write(bytes); };
+    qsizetype lost = 0;
+    ReportRunResult run;
+    switch (ChosenFormat(options)) {
+    case ReportFormat::Csv: {
+        const CsvEncoding encoding = EncodingNamed(options.value(QStringLiteral("--encoding")))
+                                         .value_or(CsvEncoding::Windows1252);
+        const QString delimiter = options.value(QStringLiteral("--delimiter"));
+        run = StreamReportCsv(db, sql, QLocale::system(), encoding, write,
+                              delimiter.isEmpty() ? ',' : delimiter[0].toLatin1(), &lost);
+        break;
+    }
+    case ReportFormat::Tsv: {
+        TsvWriter writer(write);
+        run = StreamReport(db, sql, writer);
+        break;
+    }
+    case ReportFormat::Json: {
+        JsonWriter writer(write);
+        run = StreamReport(db, sql, writer);
+        break;
+    }
+    case ReportFormat::Xlsx: {
+        WorkbookWriter writer(path.isEmpty() ? QStringLiteral("-") : path, write);
+        run = StreamReport(db, sql, writer);
+        break;
+    }
+    }
     if (!run.opened) {
         PrintErr(ReportRunMessage(run) + u'\n');
         return kExitOk;
     }
     output.commit();
+    // Written, but not whole: said, and still a success, as the window's box says it.
+    if (lost > 0)
+        PrintErr(LostCharactersText(lost) + u'\n');
     return kExitOk;
 }
 

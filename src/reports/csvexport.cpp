@@ -18,7 +18,8 @@ QStringList CsvColumnNames(const ResultSet& view) {
     return names;
 }
 
-QByteArray BuildCsvFile(const ResultSet& view, const QLocale& locale, CsvEncoding encoding) {
+QByteArray BuildCsvFile(const ResultSet& view, const QLocale& locale, CsvEncoding encoding,
+                        qsizetype* lost) {
     CsvWriter writer(locale, encoding);
     writer.startFile();
     writer.header(CsvColumnNames(view));
@@ -30,6 +31,8 @@ QByteArray BuildCsvFile(const ResultSet& view, const QLocale& locale, CsvEncodin
             out.reserve(out.size() + out.size() / kSampleRows * (rows - r) * 11 / 10);
         AppendCsvRow(writer, view, r);
     }
+    if (lost)
+        *lost += writer.lostCharacters();
     return std::move(out);
 }
 

@@ -32,18 +32,20 @@ bool AppendAsciiEscaped(QByteArray& out, QByteArrayView bytes) {
     return true;
 }
 
-QByteArray Encode(QStringView text, CsvEncoding encoding) {
+QByteArray Encode(QStringView text, CsvEncoding encoding, qsizetype* lost = nullptr) {
     if (encoding == CsvEncoding::Utf8)
         return text.toUtf8();
-    return ToWindows1252(text);
+    return ToWindows1252(text, lost);
 }
 } // namespace
 
-CsvWriter::CsvWriter(const QLocale& locale, CsvEncoding encoding) : m_encoding(encoding) {
+CsvWriter::CsvWriter(const QLocale& locale, CsvEncoding encoding, char delimiter)
+    : m_encoding(encoding), m_delimiter(delimiter) {
     const QString separator = locale.decimalPoint();
     m_decimalSeparator = Encode(separator, encoding);
     for (const QChar c : separator)
-        m_quoteFractions = m_quoteFractions || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+        m_quoteFractions = m_quoteFractions || c == QLatin1Char(delimiter) || c == u'"' ||
+                           c == u'\r' || c == u'\n';
 }
 
 void CsvWriter::startFile() {
@@ -66,7 +68,7 @@ void CsvWriter::null(ColumnKind columnKind) {
 }
 
 void CsvWriter::encoded(QStringView text) {
-    const QByteArray bytes = Encode(text, m_encoding);
+    const QByteArray bytes = Encode(text, m_encoding, &m_lost);
     if (!AppendAsciiEscaped(m_out, bytes)) {
         for (const char c : bytes) {
             m_out += c;

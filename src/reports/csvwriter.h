@@ -15,10 +15,12 @@ enum class CsvEncoding { Windows1252, Utf8 };
 /// Text cells are quoted with every double quote doubled; a text that a spreadsheet would take
 /// for a formula (starting with "=", "+", "-", "@", TAB or CR) gets a leading "'" inside the
 /// quotes. Numbers are bare in the locale's decimal separator, quoted only when that separator
-/// would break the line apart (a decimal comma). The caller takes the bytes away as they grow.
+/// would break the line apart (a decimal separator that is the delimiter). The caller takes the
+/// bytes away as they grow.
 class CsvWriter {
 public:
-    CsvWriter(const QLocale& locale, CsvEncoding encoding);
+    /// delimiter: the character between cells, a comma unless the caller chooses another.
+    CsvWriter(const QLocale& locale, CsvEncoding encoding, char delimiter = ',');
 
     QByteArray& bytes() { return m_out; }
 
@@ -27,7 +29,7 @@ public:
     /// The header line: every name quoted as a text cell, with its line end.
     void header(const QStringList& names);
 
-    void comma() { m_out += ','; }
+    void comma() { m_out += m_delimiter; }
     void endLine() { m_out += "\r\n"; }
 
     /// A NULL in a column of this kind: "" for text, an empty cell for any other kind.
@@ -41,11 +43,16 @@ public:
     /// A binary value as upper-case hex digits, unquoted.
     void blob(QByteArrayView bytes);
 
+    /// The characters written as "?" so far because Windows-1252 lacks them (0 in UTF-8).
+    qsizetype lostCharacters() const { return m_lost; }
+
 private:
     void encoded(QStringView text);
 
     QByteArray m_out;
     CsvEncoding m_encoding;
+    char m_delimiter;
+    qsizetype m_lost = 0;
     QByteArray m_decimalSeparator; ///< in the file's encoding
     bool m_quoteFractions = false;
 };

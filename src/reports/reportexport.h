@@ -1,6 +1,8 @@
 #pragma once
 
 #include "csvwriter.h"
+#include "reportsink.h"
+#include "workbookwriter.h"
 
 #include <QLocale>
 #include <QString>
@@ -16,13 +18,26 @@ public:
     virtual QString chooseExportFile() = 0;
     /// The encoding of the file type chosen with the last file.
     virtual CsvEncoding chosenEncoding() const { return CsvEncoding::Windows1252; }
+    /// The format of the file type chosen with the last file: CSV or an Excel workbook.
+    virtual ReportFormat chosenFormat() const { return ReportFormat::Csv; }
 };
 
 inline constexpr auto kReportTableEmptyText = u"Report table is empty";
 inline constexpr auto kReportTableSavedText = u"Report table saved";
 
-/// "Export": writes the open report view to the file the operator chooses, in the encoding of the
-/// file type chosen, and says so. A closed
+/// The second line of "Report table saved" when a Windows-1252 file lost characters: "N
+/// characters could not be written in Windows-1252 and were saved as "?". Choose "CSV UTF-8" to
+/// keep them."
+QString LostCharactersText(qsizetype lost);
+
+/// Writes the view as an Excel workbook (WorkbookWriter), created or replaced whole as a CSV is
+/// (ExportFile). Raises "Cannot create file ...".
+void WriteWorkbookFile(const QString& path, const ResultSet& view,
+                       qsizetype rowsPerSheet = WorkbookWriter::kSheetRows);
+
+/// "Export": writes the open report view to the file the operator chooses, as a CSV in the
+/// encoding of the file type chosen or as an Excel workbook, and says so ("Report table saved",
+/// with LostCharactersText as a second line when characters were lost). A closed
 /// view gets "Report table is empty" and no dialog; a cancelled dialog does nothing. After the
 /// rows are written out the first row is current again (its notification updates the status
 /// line). A file that cannot be written raises "Cannot create file ..." for the general error

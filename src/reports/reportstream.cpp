@@ -33,10 +33,59 @@ void AppendCell(CsvWriter& writer, sqlite3_value* value, ColumnKind columnKind) 
     }
     }
 }
+
+/// One cell, as WriteViewRows hands over the same value held in a view.
+void SinkCell(ReportSink& sink, sqlite3_value* value, ColumnKind columnKind) {
+    const int type = sqlite3_value_type(value);
+    if (type == SQLITE_NULL) {
+        sink.null();
+        return;
+    }
+    switch (CellKindFor(columnKind, type, value)) {
+    case ColumnKind::Integer:
+        sink.integer(sqlite3_value_int64(value));
+        return;
+    case ColumnKind::Float:
+        sink.real(sqlite3_value_double(value));
+        return;
+    case ColumnKind::Text: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        sink.text(QByteArrayView(text, sqlite3_value_bytes(value)));
+        return;
+    }
+    case ColumnKind::Blob: {
+        const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
+        sink.blob(QByteArrayView(blob, sqlite3_value_bytes(value)));
+        return;
+    }
+    }
+}
 } // namespace
 
+ReportRunResult StreamReport(FeeDatabase& db, const QString& sql, ReportSink& sink) {
+    Statement stmt = PrepareReportStatement(db, sql);
+    sqlite3_stmt* raw = stmt.get();
+    const int count = sqlite3_column_count(raw);
+    if (count == 0)
+        return CarryOutStatement(db, stmt);
+
+    bool row = db.Step(stmt);
+    const QList<ResultColumn> columns = ResultColumnsOf(raw, row);
+    sink.start(columns);
+    for (; row; row = db.Step(stmt)) {
+        for (int c = 0; c < count; ++c)
+            SinkCell(sink, sqlite3_column_value(raw, c), columns[c].kind);
+        sink.endRow();
+    }
+    sink.finish();
+    ReportRunResult result;
+    result.opened = true;
+    return result;
+}
+
 ReportRunResult StreamReportCsv(FeeDatabase& db, const QString& sql, const QLocale& locale,
-                                CsvEncoding encoding, const CsvOutput& output) {
+                                CsvEncoding encoding, const CsvOutput& output, char delimiter,
+                                qsizetype* lost) {
     Statement stmt = PrepareReportStatement(db, sql);
     sqlite3_stmt* raw = stmt.get();
     const int count = sqlite3_column_count(raw);
@@ -48,7 +97,7 @@ ReportRunResult StreamReportCsv(FeeDatabase& db, const QString& sql, const QLoca
     QStringList names;
     for (const ResultColumn& column : columns)
         names << column.name;
-    CsvWriter writer(locale, encoding);
+    CsvWriter writer(locale, encoding, delimiter);
     writer.startFile();
     writer.header(names);
     QByteArray& bytes = writer.bytes();
@@ -68,6 +117,8 @@ ReportRunResult StreamReportCsv(FeeDatabase& db, const QString& sql, const QLoca
     }
     if (!bytes.isEmpty())
         output(bytes);
+    if (lost)
+        *lost += writer.lostCharacters();
     ReportRunResult result;
     result.opened = true;
     return result;

@@ -40,7 +40,8 @@ ByteTable& table() {
 }
 } // namespace
 
-void AppendWindows1252(QByteArray& out, QStringView text) {
+qsizetype AppendWindows1252(QByteArray& out, QStringView text) {
+    qsizetype lost = 0;
     const qsizetype start = out.size();
     out.resize(start + text.size());
     char* dest = out.data() + start;
@@ -53,15 +54,21 @@ void AppendWindows1252(QByteArray& out, QStringView text) {
         } else if (QChar::isHighSurrogate(c) && src != end && QChar::isLowSurrogate(*src)) {
             ++src; // one code point, one "?"
             *dest++ = '?';
+            ++lost;
         } else {
-            *dest++ = table().byteFor(c);
+            const char b = table().byteFor(c);
+            lost += b == '?';
+            *dest++ = b;
         }
     }
     out.truncate(dest - out.data());
+    return lost;
 }
 
-QByteArray ToWindows1252(QStringView text) {
+QByteArray ToWindows1252(QStringView text, qsizetype* lost) {
     QByteArray out;
-    AppendWindows1252(out, text);
+    const qsizetype count = AppendWindows1252(out, text);
+    if (lost)
+        *lost += count;
     return out;
 }

@@ -4,18 +4,29 @@
 #include <QStandardPaths>
 
 const QString ExportSaveDialog::kUtf8Filter = QStringLiteral("CSV UTF-8 (*.csv)");
+const QString ExportSaveDialog::kXlsxFilter = QStringLiteral("Excel workbook (*.xlsx)");
+
+namespace {
+/// The suffix a typed name without one gets: that of the file type chosen.
+QString SuffixFor(const QString& filter) {
+    return filter == ExportSaveDialog::kXlsxFilter ? QStringLiteral("xlsx") : QStringLiteral("csv");
+}
+} // namespace
 
 void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileName,
                                  const QString& lastFilter) {
     dialog.setWindowTitle(QStringLiteral("Export data to CSV file"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), kUtf8Filter,
+    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), kUtf8Filter, kXlsxFilter,
                            QStringLiteral("Text files (*.txt)"),
                            QStringLiteral("All files (*.*)")});
-    dialog.selectNameFilter(lastFilter.isEmpty() ? QStringLiteral("CSV files (*.csv)")
-                                                 : lastFilter);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    const QString filter = lastFilter.isEmpty() ? QStringLiteral("CSV files (*.csv)") : lastFilter;
+    dialog.selectNameFilter(filter);
+    dialog.setDefaultSuffix(SuffixFor(filter));
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString& chosen) { dialog.setDefaultSuffix(SuffixFor(chosen)); });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setSizeGripEnabled(true);
     StartSaveDialogOn(dialog, lastFileName, QStandardPaths::DocumentsLocation);
@@ -29,6 +40,10 @@ QString ExportSaveDialog::chooseExportFile() {
     m_lastFileName = dialog.selectedFiles().constFirst();
     m_lastFilter = dialog.selectedNameFilter();
     return m_lastFileName;
+}
+
+ReportFormat ExportSaveDialog::chosenFormat() const {
+    return m_lastFilter == kXlsxFilter ? ReportFormat::Xlsx : ReportFormat::Csv;
 }
 
 CsvEncoding ExportSaveDialog::chosenEncoding() const {

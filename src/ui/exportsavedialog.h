@@ -10,7 +10,8 @@ class QFileDialog;
 class QWidget;
 
 /// The save dialog of the report export: title "Export data to CSV file", the filters for CSV
-/// (Windows-1252), CSV UTF-8, text and all files (CSV selected), default suffix "csv",
+/// (Windows-1252), CSV UTF-8, Excel workbook, text and all files (CSV selected), default suffix
+/// "csv" ("xlsx" while the workbook type is chosen),
 /// confirmation before an existing file is replaced. It starts on the documents folder, and
 /// afterwards on the file and the file type chosen last, for as long as the program runs.
 class ExportSaveDialog : public ExportFileChooser {
@@ -21,12 +22,16 @@ public:
     QString chooseExportFile() override;
     /// UTF-8 when the file type chosen last was "CSV UTF-8 (*.csv)"; Windows-1252 otherwise.
     CsvEncoding chosenEncoding() const override;
+    /// An Excel workbook when the file type chosen last was "Excel workbook (*.xlsx)".
+    ReportFormat chosenFormat() const override;
 
     /// The file chosen last (empty before the first choice).
     const QString& lastFileName() const { return m_lastFileName; }
 
     /// The file type that writes UTF-8 with a byte-order mark.
     static const QString kUtf8Filter;
+    /// The file type that writes an Excel workbook.
+    static const QString kXlsxFilter;
 
     /// Sets up a dialog as the export shows it, starting on lastFileName and lastFilter when
     /// there are such.

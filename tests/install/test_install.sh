@@ -19,6 +19,8 @@ for f in bin/zvfeestats bin/zvfee bin/zvfee-demo-server \
          share/icons/hicolor/256x256/apps/$id.png \
          share/man/man1/zvfee.1.gz share/man/man1/zvfeestats.1.gz \
          share/man/man1/zvfee-demo-server.1.gz \
+         share/bash-completion/completions/zvfee share/zsh/vendor-completions/_zvfee \
+         share/fish/vendor_completions.d/zvfee.fish \
          share/doc/zvfeestats/copyright share/doc/zvfeestats/changelog.gz \
          "share/zvfeestats/samples/TourneyResults/TR2024-05-03 Friday Freezeout.txt"; do
     [ -f "$usr/$f" ] || fail "not installed: $f"

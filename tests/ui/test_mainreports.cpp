@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <memory>
 
+Q_DECLARE_METATYPE(CsvEncoding)
+
 namespace {
 class AnsweringChooser : public ExportFileChooser {
 public:
@@ -22,8 +24,10 @@ public:
         return answer;
     }
     CsvEncoding chosenEncoding() const override { return encoding; }
+    ReportFormat chosenFormat() const override { return format; }
     QString answer;
     CsvEncoding encoding = CsvEncoding::Windows1252;
+    ReportFormat format = ReportFormat::Csv;
     int asked = 0;
 };
 
@@ -410,11 +414,47 @@ private Q_SLOTS:
         ExportSaveDialog::Configure(dialog, QString());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Export data to CSV file"));
         QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(dialog.nameFilters(), QStringList({"CSV files (*.csv)", "CSV UTF-8 (*.csv)",
-                                                    "Text files (*.txt)", "All files (*.*)"}));
+        QCOMPARE(dialog.nameFilters(),
+                 QStringList({"CSV files (*.csv)", "CSV UTF-8 (*.csv)", "Excel workbook (*.xlsx)",
+                              "Text files (*.txt)", "All files (*.*)"}));
         QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("CSV files (*.csv)"));
         QCOMPARE(dialog.defaultSuffix(), QStringLiteral("csv"));
         QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        dialog.selectNameFilter(ExportSaveDialog::kXlsxFilter);
+        Q_EMIT dialog.filterSelected(ExportSaveDialog::kXlsxFilter);
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("xlsx"));
+    }
+
+    /// A Windows-1252 file that lost characters says how many, in the same box.
+    void exportSaysWhatWindows1252Lost_data() {
+        QTest::addColumn<CsvEncoding>("encoding");
+        QTest::addColumn<QString>("saved");
+        const QString lost = QStringLiteral(
+            "Report table saved\n4 characters could not be written in Windows-1252 and were "
+            "saved as \"?\". Choose \"CSV UTF-8\" to keep them.");
+        QTest::newRow("Windows-1252") << CsvEncoding::Windows1252 << lost;
+        QTest::newRow("UTF-8 keeps them") << CsvEncoding::Utf8 << "Report table saved";
+    }
+    void exportSaysWhatWindows1252Lost() {
+        QFETCH(CsvEncoding, encoding);
+        QFETCH(QString, saved);
+        load(QStringLiteral("SELECT '\u0141\u00f3d\u017a \U0001F3B2' AS Name, '\u4e2d' AS More"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("lost.csv"));
+        m_chooser->encoding = encoding;
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Information);
+        QCOMPARE(m_messages.shown[0].second, saved);
+    }
+
+    void exportAsWorkbook() {
+        load(QStringLiteral("SELECT * FROM Master"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("fees.xlsx"));
+        m_chooser->format = ReportFormat::Xlsx;
+        form().ExportBtn->click();
+        QCOMPARE(ReadAll(m_chooser->answer).left(2), QByteArray("PK")); // a zip container
+        QCOMPARE(m_messages.texts(), QStringList{"Report table saved"});
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 3"));
     }
 
     void saveDialogRemembersTheLastNameAndType() {
