@@ -381,7 +381,9 @@ private Q_SLOTS:
                  ReadAll(TestDataPath(QStringLiteral("reportcsv/fees-by-player.csv"))));
         QCOMPARE(m_messages.shown.size(), 1);
         QCOMPARE(m_messages.shown[0].first, MessageKind::Information);
-        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Report table saved"));
+        // (its second line counts what Windows-1252 lacks: exportSaysWhatWindows1252Lost)
+        QCOMPARE(m_messages.shown[0].second.section(u'\n', 0, 0),
+                 QStringLiteral("Report table saved"));
         QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 7"));
         QCOMPARE(form().ReportGrid->currentIndex().row(), 0);
     }
