@@ -141,9 +141,19 @@ public:
 
 private:
     void queueText(int i, const char* text, size_t size) {
-        if (m_queues[size_t(i)].add(text, size))
-            m_queues[size_t(i)].flush(m_store, m_columns[size_t(i)].values);
+        TextQueue& queue = m_queues[size_t(i)];
+        // While the store is small its table stays in the cache and a lookup waits for nothing:
+        // the text is interned at once, without a copy.
+        if (queue.cells.empty() && m_store.size() < kCachedTexts) {
+            m_columns[size_t(i)].values.push_back(
+                m_store.intern(QByteArrayView(text, qsizetype(size))));
+            return;
+        }
+        if (queue.add(text, size))
+            queue.flush(m_store, m_columns[size_t(i)].values);
     }
+
+    static constexpr qsizetype kCachedTexts = 65536;
 
     /// The general path: any value in a column of any kind.
     void readAny(sqlite3_stmt* stmt, int i, qsizetype row) {
@@ -176,6 +186,8 @@ private:
             if (held)
                 queueText(i, reinterpret_cast<const char*>(sqlite3_value_text(value)),
                           size_t(sqlite3_value_bytes(value)));
+            else if (m_queues[size_t(i)].cells.empty())
+                column.values.push_back(0);
             else if (m_queues[size_t(i)].addNone())
                 m_queues[size_t(i)].flush(m_store, column.values);
             break;

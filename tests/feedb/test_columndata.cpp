@@ -67,7 +67,8 @@ class TestColumnData : public QObject {
     FeeDatabase m_db;
 
     /// Each column kind over the rows of t: the cells of every row as the readers give them.
-    QStringList readAll(bool general) {
+    /// bigStore: into a store that already holds many texts (new texts then wait in a queue).
+    QStringList readAll(bool general, bool bigStore = false) {
         Statement stmt = m_db.Prepare16(QStringLiteral("SELECT v, v, v, v FROM t ORDER BY rowid"));
         const bool row = m_db.Step(stmt);
         std::vector<ColumnData> columns(4);
@@ -76,6 +77,8 @@ class TestColumnData : public QObject {
         for (size_t i = 0; i < 4; ++i)
             columns[i].info.kind = kinds[i];
         TextStore store;
+        for (int n = 0; bigStore && n < 70'000; ++n)
+            store.intern(QByteArray::number(n, 36) + '.');
         const qsizetype rows = ReadColumns(m_db, stmt, row, columns, store, general);
         QStringList cells;
         for (qsizetype r = 0; r < rows; ++r)
@@ -130,6 +133,7 @@ private Q_SLOTS:
 
         const QStringList fast = readAll(false);
         QCOMPARE(fast, readAll(true));
+        QCOMPARE(readAll(false, true), fast);
         QCOMPARE(fast.size(), 6 * 4);
         QCOMPARE(fast[3 * 4 + 2], asText);
         QCOMPARE(fast[4 * 4 + 2], asText);
