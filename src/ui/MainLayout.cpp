@@ -6,6 +6,7 @@
 #include "listrows.h"
 #include "pagecontrol.h"
 #include "reportcatalogue.h"
+#include "rowindicator.h"
 #include "sqlmemo.h"
 #include "statusline.h"
 
@@ -71,7 +72,8 @@ QTableView* grid(const char* name, const QFont& titleFont) {
     titles->setSectionResizeMode(QHeaderView::Interactive);
     titles->setHighlightSections(false);
     // A fixed row height keeps a grid of millions of rows quick to lay out.
-    QHeaderView* rows = g->verticalHeader();
+    QHeaderView* rows = new RowIndicator(g);
+    g->setVerticalHeader(rows);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(QFontMetrics(g->font()).height() + 4);
     rows->setMinimumSectionSize(QFontMetrics(g->font()).height() + 2);
