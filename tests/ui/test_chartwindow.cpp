@@ -1,5 +1,6 @@
 #include "ChartForm.h"
 #include "Main.h"
+#include "busy.h"
 #include "imagesavedialog.h"
 #include "reportfixture.h"
 #include "testsupport.h"
@@ -181,7 +182,10 @@ private Q_SLOTS:
         load(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                             "WHERE i < 1030) SELECT 'player ' || i AS Player, i * 1.0 AS Fees "
                             "FROM n"));
+        static int waits = 0; // the wait cursor shows while the chart is built
+        BusyCursor::setHooks([] { ++waits; }, [] {});
         form().ChartBtn->click();
+        QCOMPARE(waits, 1);
         QCOMPARE(form().ChartForm->chartData()->points.size(), 25);
         const QString title = form().ChartForm->ChartView->chart()->title();
         QVERIFY2(title.contains(QStringLiteral("and 1,005 others: 505,515.00")), qPrintable(title));
