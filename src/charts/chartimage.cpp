@@ -125,6 +125,21 @@ void AddTimeBars(QChart& chart, const ChartData& data, const QLocale& locale) {
     series->attachAxis(values);
 }
 
+/// A time axis writes at most this many dates.
+constexpr int kMostDateTicks = 9;
+
+/// A time axis gets as many ticks as its dates have room for side by side, so that none is cut
+/// to "...": followed on every change of the plot area.
+void FitDateTicksToRoom(QChart& chart, QDateTimeAxis& axis) {
+    const auto fit = [&chart, &axis] {
+        const qreal label = QFontMetricsF(axis.labelsFont()).horizontalAdvance(axis.format()) + 16;
+        const int ticks = std::clamp(int(chart.plotArea().width() / label) + 1, 2, kMostDateTicks);
+        if (ticks != axis.tickCount())
+            axis.setTickCount(ticks);
+    };
+    QObject::connect(&chart, &QChart::plotAreaChanged, &axis, fit);
+}
+
 void AddTimeLine(QChart& chart, const ChartData& data, const QLocale& locale) {
     auto* series = new QLineSeries;
     series->setName(data.valueTitle);
@@ -134,7 +149,8 @@ void AddTimeLine(QChart& chart, const ChartData& data, const QLocale& locale) {
     auto* time = new QDateTimeAxis;
     time->setTitleText(data.labelTitle);
     time->setFormat(DateFormat(data.unit));
-    time->setTickCount(9);
+    time->setTickCount(kMostDateTicks);
+    FitDateTicksToRoom(chart, *time);
     time->setRange(data.points.constFirst().date.startOfDay(),
                    data.points.constLast().date.startOfDay());
     chart.addAxis(time, Qt::AlignBottom);
