@@ -37,6 +37,9 @@ const QString kHelp =
     "  --password-file FILE  API password: the first line of FILE (\"-\" reads\n"
     "                        standard input); default: the saved password when\n"
     "                        \"Remember PW\" was ticked\n"
+    "  --timeout SECONDS     ends each request to the server that takes longer\n"
+    "                        in all (default: none; a connection not made in 15 s,\n"
+    "                        or an answer slower than 1 KiB/s for 60 s, ends anyway)\n"
     "Import options:\n"
     "  --db FILE             the fee database (default: the window program's, see\n"
     "                        \"man zvfee\"); created with its tables when missing\n"
@@ -95,6 +98,7 @@ std::optional<QString> ReadPasswordFile(const QString& path) {
 struct RemoteOptions {
     QString action;
     std::optional<QString> host, port, path, passwordFile;
+    std::optional<QString> timeout;
     QString db;
     bool all = false;
     bool onlyNew = false;
@@ -139,6 +143,8 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
             target = &options.passwordFile;
         else if (name == u"--db")
             target = &db;
+        else if (name == u"--timeout")
+            target = &options.timeout;
         else
             return u"unknown option \"%1\""_s.arg(arg);
         if (eq >= 0) {
@@ -153,6 +159,12 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
                 return u"--db needs a file"_s;
             options.db = *db;
         }
+    }
+    if (options.timeout) {
+        bool ok = false;
+        const long seconds = options.timeout->toLong(&ok);
+        if (!ok || seconds <= 0)
+            return u"--timeout needs a number of seconds above 0"_s;
     }
     if (options.action != u"list" && options.action != u"import")
         return options.action.isEmpty() ? u"list or import?"_s
@@ -253,6 +265,12 @@ int RunRemote(const QStringList& args) {
     const auto fields = ServerFieldsOf(options, error);
     if (!fields)
         return UsageError(self, error);
+
+    if (options.timeout) {
+        ApiTimeouts limits = DefaultApiTimeouts();
+        limits.totalSeconds = options.timeout->toLong();
+        SetDefaultApiTimeouts(limits);
+    }
 
     // An empty server setting stops the run before anything is sent, as in the window (the
     // import shows a missing host as information, the list shows it as an error).

@@ -1,9 +1,16 @@
 #include "apiclient.h"
 
+#include "runcontrol.h"
+
 #include <QStringDecoder>
+#include <atomic>
+#include <chrono>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 
 QString TrimBlanksAndControls(const QString& text) {
     qsizetype first = 0;
@@ -106,32 +113,48 @@ QByteArray CharsetOfContentType(const QByteArray& contentType) {
 }
 
 ApiResponse DecodeApiAnswer(const QByteArray& body, const QByteArray& charset) {
-    QString text;
-    bool decoded = false;
+    std::optional<QStringDecoder> decoder;
     if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid()) {
-            text = decoder.decode(body);
-            decoded = true;
-        }
+        decoder.emplace(charset.constData());
+        if (!decoder->isValid())
+            decoder.reset();
     }
-    if (!decoded)
-        text = QString::fromLatin1(body);
-
+    // Decoded and split a piece at a time, so that a large answer is never held as one whole
+    // text beside its bytes and its lines.
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
     ApiResponse lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
+    QString current;
+    bool afterCr = false;
+    for (qsizetype at = 0; at < body.size(); at += kPiece) {
+        const QByteArrayView bytes =
+            QByteArrayView(body).sliced(at, qMin(kPiece, body.size() - at));
+        const QString text = decoder ? QString(decoder->decode(bytes)) : QString::fromLatin1(bytes);
+        if (text.isEmpty())
             continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < size && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
+        // The LF of a CR LF whose CR ended the piece before.
+        qsizetype start = afterCr && text.front() == u'\n' ? 1 : 0;
+        afterCr = false;
+        for (qsizetype i = start; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c != u'\r' && c != u'\n')
+                continue;
+            const QStringView piece = QStringView(text).mid(start, i - start);
+            if (current.isEmpty()) {
+                lines.append(piece.toString());
+            } else {
+                current += piece;
+                lines.append(std::exchange(current, QString()));
+            }
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            else if (c == u'\r' && i + 1 == text.size())
+                afterCr = true;
+            start = i + 1;
+        }
+        current += QStringView(text).mid(start);
     }
-    if (start < size)
-        lines.append(text.mid(start));
+    if (!current.isEmpty())
+        lines.append(current);
     return lines;
 }
 
@@ -142,8 +165,22 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+/// The answer as it comes in, cut off at the size limit.
+struct AnswerSink {
+    QByteArray body;
+    qint64 limit = 0;
+    bool tooLarge = false;
+};
+
 size_t CollectBody(char* data, size_t size, size_t count, void* target) {
-    static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
+    auto* sink = static_cast<AnswerSink*>(target);
+    const qsizetype n = qsizetype(size * count);
+    if (sink->body.size() + n > sink->limit) {
+        sink->tooLarge = true;
+        sink->body = QByteArray(); // nothing of a refused answer is kept
+        return 0;                  // ends the transfer
+    }
+    sink->body.append(data, n);
     return size * count;
 }
 
@@ -158,7 +195,92 @@ ApiResponse FailedExchange(const QString& url) {
     return {QStringLiteral("Result=Error"), QStringLiteral("Error=Could not connect to ") + url};
 }
 
+ApiResponse TooLargeAnswer(const QString& url, qint64 limit) {
+    return {QStringLiteral("Result=Error"),
+            QStringLiteral("Error=Answer from %1 is larger than %2 MiB")
+                .arg(url, QString::number(limit >> 20))};
+}
+
+/// The transfer through the multi interface, polled in short slices so that a cancel is heard
+/// at once, also while the server sends nothing.
+CURLcode PerformUntilDoneOrCancelled(CURL* easy, const std::atomic<bool>* cancel) {
+    CURLM* multi = curl_multi_init();
+    if (!multi)
+        return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(multi, easy);
+    CURLcode result = CURLE_OK;
+    bool finished = false;
+    int running = 1;
+    while (!finished) {
+        if (cancel && cancel->load()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
+                result = msg->data.result;
+                finished = true;
+            }
+        }
+        if (!finished && running == 0) { // done without a message: treat as failed
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (!finished)
+            curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    curl_multi_cleanup(multi);
+    return result;
+}
+
+/// The transfer; within a run it goes on in a worker thread while this thread breathes, and a
+/// cancel raises RunCancelled once the worker has let go of the handle.
+CURLcode Perform(CURL* easy) {
+    RunControl* run = RunControl::current();
+    if (!run)
+        return PerformUntilDoneOrCancelled(easy, nullptr);
+    std::atomic<bool> done{false};
+    CURLcode result = CURLE_OK;
+    std::thread worker([&] {
+        result = PerformUntilDoneOrCancelled(easy, &run->cancelFlag());
+        done.store(true);
+    });
+    while (!done.load()) {
+        try {
+            run->breathe();
+        } catch (...) { // the worker lets go of the handle before anything goes on
+            run->cancel();
+            worker.join();
+            throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    if (run->cancelled())
+        throw RunCancelled();
+    return result;
+}
+
+std::mutex g_defaultsMutex;
+ApiTimeouts g_defaults;
+
 } // namespace
+
+ApiTimeouts DefaultApiTimeouts() {
+    const std::lock_guard lock(g_defaultsMutex);
+    return g_defaults;
+}
+
+void SetDefaultApiTimeouts(const ApiTimeouts& timeouts) {
+    const std::lock_guard lock(g_defaultsMutex);
+    g_defaults = timeouts;
+}
 
 ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
                            const ApiTimeouts& timeouts) {
@@ -170,8 +292,8 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
 
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray body = FormBody(fields);
-    QByteArray answer;
-
+    AnswerSink answer;
+    answer.limit = timeouts.maxAnswerBytes;
     std::unique_ptr<curl_slist, HeaderListCleanup> headers;
     for (const char* header :
          {"Accept: text/html, */*", "Content-Type: application/x-www-form-urlencoded"}) {
@@ -203,13 +325,20 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
-    // An answer that stalls fails; one that keeps flowing, however long, is never cut.
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    // An answer that stalls or trickles fails; one that keeps flowing, however long, is cut only
+    // by a limit on the whole exchange.
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, timeouts.lowSpeedBytes);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, timeouts.stallSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, timeouts.totalSeconds);
+    // A length announced above the limit ends the exchange before any of the body comes.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(timeouts.maxAnswerBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CollectBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &answer);
 
-    if (curl_easy_perform(h) != CURLE_OK)
+    const CURLcode result = Perform(h);
+    if (answer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+        return TooLargeAnswer(url, timeouts.maxAnswerBytes);
+    if (result != CURLE_OK)
         return FailedExchange(url);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -218,5 +347,7 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
 
     const char* contentType = nullptr;
     curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);
-    return DecodeApiAnswer(answer, CharsetOfContentType(QByteArray(contentType)));
+    const QByteArray charset = CharsetOfContentType(QByteArray(contentType));
+    curl.reset();
+    return DecodeApiAnswer(std::exchange(answer.body, QByteArray()), charset);
 }

@@ -57,19 +57,33 @@ QString ApiValue(const ApiResponse& response, const QString& name);
 /// True when the answer's Result is exactly "Ok" (letter case of the value included).
 bool IsApiSuccess(const ApiResponse& response);
 
-/// How long an exchange may wait. A connection that is not made within connectMs fails; an answer
-/// that delivers no byte for stallSeconds fails. An answer that keeps flowing is never cut.
+/// How long an exchange may wait and how much it may bring. A connection that is not made within
+/// connectMs fails; an answer slower than lowSpeedBytes a second for stallSeconds fails (a
+/// trickle is a stall); an answer larger than maxAnswerBytes fails; a whole exchange longer than
+/// totalSeconds fails (0: no limit).
 struct ApiTimeouts {
     long connectMs = 15000;
     long stallSeconds = 60;
+    long lowSpeedBytes = 1024;
+    long totalSeconds = 0;
+    qint64 maxAnswerBytes = qint64(256) << 20;
 };
 
+/// The limits of a request that names none. The command line sets the whole-request limit here;
+/// tests shorten the others so that they run fast.
+ApiTimeouts DefaultApiTimeouts();
+void SetDefaultApiTimeouts(const ApiTimeouts& timeouts);
+
 /// Posts the fields form-encoded to the URL (HTTP/1.0, TLS up to 1.2 without certificate check for
-/// https addresses) and returns the answer's lines. Never fails: any failed exchange, a status
-/// outside 2xx and a redirect included, gives the two lines "Result=Error" and
-/// "Error=Could not connect to " + URL.
+/// https addresses) and returns the answer's lines. A failed exchange, a status outside 2xx and
+/// a redirect included, gives the two lines "Result=Error" and "Error=Could not connect to " +
+/// URL; an answer over the size limit gives "Error=Answer from " + URL + " is larger than 256
+/// MiB" (the limit's own size when another is set).
+///
+/// Within a run (RunControl) the exchange goes on in a worker thread while the calling thread
+/// breathes; a cancel ends it within a few tens of milliseconds and raises RunCancelled.
 ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
-                           const ApiTimeouts& timeouts = {});
+                           const ApiTimeouts& timeouts = DefaultApiTimeouts());
 
 /// The answer body turned into lines: decoded by the named character set (ISO-8859-1 when none is
 /// named or the name is unknown), split at CR LF, CR and LF, no empty last line for a final break.

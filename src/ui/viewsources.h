@@ -32,4 +32,4 @@ std::optional<ViewedFile> LoadLocalView(const QString& folder,
 std::optional<ViewedFile> FetchRemoteView(const ServerFields& fields, qsizetype selectedCount,
                                           const std::optional<RemoteItem>& currentItem,
                                           OperatorMessages& messages,
-                                          const ApiTimeouts& timeouts = {});
+                                          const ApiTimeouts& timeouts = DefaultApiTimeouts());

@@ -2,6 +2,7 @@
 #include "testservers.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +108,12 @@ private Q_SLOTS:
                    db
             << 1 << "Tournaments with fees imported:  2\n"
             << "Tournament results not found: TR2024-09-09 Gone.txt" << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("a timeout that is not a number")
+            << saved << QStringList{u"list"_s, u"--timeout"_s, u"soon"_s} << 2 << ""
+            << "--timeout needs a number of seconds above 0" << QStringList{};
+        QTest::newRow("a timeout the answer keeps")
+            << saved << QStringList{u"list"_s, u"--timeout=30"_s} << 0 << listed << ""
+            << QStringList{};
         QTest::newRow("import without items") << saved << QStringList{u"import"_s} + db << 2 << ""
                                               << "no items given" << QStringList{};
         QTest::newRow("import with an empty saved host: nothing is sent")
@@ -141,6 +148,24 @@ private Q_SLOTS:
         QCOMPARE(stdOut, out);
         QVERIFY2(stdErr.contains(fill(err)), qPrintable(stdErr));
         QCOMPARE(TNumbers(path(u"fees.db3"_s)), tnumbers);
+    }
+
+    void aRequestLongerThanTheTimeoutEnds() {
+        // 4 KiB every 100 ms: a flow well above the speed limit, cut only by --timeout.
+        StreamingServer server({StreamingServer::Stream().head, 600, 4096, 100});
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        process.start(BuildProgram(u"zvfee"_s),
+                      {u"remote"_s, u"list"_s, u"--host=127.0.0.1"_s,
+                       u"--port="_s + server.url().section(u':', 2).section(u'/', 0, 0),
+                       u"--path=api"_s, u"--password-file"_s, path(u"pw.txt"_s), u"--timeout"_s,
+                       u"1"_s});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError())
+                    .contains(u"Could not connect to "_s + server.url()));
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
     // --new: a second call fetches nothing; a file added to the served folder is the only one

@@ -1,4 +1,5 @@
 #include "apiclient.h"
+#include "runcontrol.h"
 #include "testservers.h"
 #include "testsupport.h"
 
@@ -200,6 +201,16 @@ private Q_SLOTS:
                                << QStringList{u"Name=Müller"_s};
         QTest::newRow("windows-1252")
             << QByteArray("\x80 \xFC") << QByteArray("windows-1252") << QStringList{u"€ ü"_s};
+        // A large answer is decoded a mebibyte at a time: a break or a character on the seam.
+        const QByteArray mib((1 << 20) - 1, 'a');
+        QTest::newRow("CR LF across the seam")
+            << mib + "\r\nb" << QByteArray() << QStringList{QString::fromLatin1(mib), u"b"_s};
+        QTest::newRow("CR CR across the seam")
+            << mib + "\r\rb" << QByteArray()
+            << QStringList{QString::fromLatin1(mib), u""_s, u"b"_s};
+        QTest::newRow("utf-8 character across the seam")
+            << mib + "\xC3\xBC" << QByteArray("UTF-8")
+            << QStringList{QString::fromLatin1(mib) + u"ü"_s};
     }
     void decodesAndSplitsAnswers() {
         QFETCH(QByteArray, body);
@@ -323,7 +334,66 @@ private Q_SLOTS:
             expected.append(u"L="_s + QString::number(i));
         }
         ScriptedServer server(pieces);
-        QCOMPARE(PostApiCommand(server.url(), {}, {15000, 1}), expected);
+        QCOMPARE(PostApiCommand(server.url(), {}, {15000, 1, 1}), expected);
+    }
+
+    void answersOverTheLimitsEndWithTheirMessage_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<int>("pieceBytes");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("totalSeconds");
+        QTest::addColumn<QString>("error"); // %1: the URL
+        const QByteArray plain = StreamingServer::Stream().head;
+        const QString slow = u"Error=Could not connect to %1"_s;
+        const QString large = u"Error=Answer from %1 is larger than 256 MiB"_s;
+        QTest::newRow("trickle: a byte every 100 ms") << plain << 600 << 1 << 100 << 0 << slow;
+        QTest::newRow("flowing, but longer than the whole-exchange limit")
+            << plain << 600 << 4096 << 100 << 1 << slow;
+        QTest::newRow("300 MB without a length") << plain << 4800 << 65536 << 0 << 0 << large;
+        QTest::newRow("300 MB announced")
+            << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 314572800\r\n\r\n") << 4800 << 65536
+            << 0 << 0 << large;
+    }
+    void answersOverTheLimitsEndWithTheirMessage() {
+        QFETCH(QByteArray, head);
+        QFETCH(int, pieces);
+        QFETCH(int, pieceBytes);
+        QFETCH(int, delayMs);
+        QFETCH(int, totalSeconds);
+        QFETCH(QString, error);
+        StreamingServer server({head, pieces, pieceBytes, delayMs});
+        ApiTimeouts limits;
+        limits.stallSeconds = 1; // a trickle is told apart from a flow within a second or two
+        limits.totalSeconds = totalSeconds;
+        ResetPeakMemory();
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(PostApiCommand(server.url(), {}, limits),
+                 (QStringList{u"Result=Error"_s, error.arg(server.url())}));
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+        // The cap plus 64 MiB, for the whole test process.
+        const qint64 peak = PeakMemoryBytes();
+        qInfo("peak memory %lld MiB", peak >> 20);
+        QVERIFY2(peak < (qint64(256 + 64) << 20), qPrintable(QString::number(peak >> 20)));
+    }
+
+    void aCancelEndsTheRequestAtOnceWhileTheCallerBreathes() {
+        SilentListener silent;
+        const QString url = u"http://127.0.0.1:%1/api"_s.arg(silent.port());
+        RunControl run;
+        QElapsedTimer timer;
+        timer.start();
+        int breaths = 0;
+        RunControl::setBreathingHook([&] {
+            ++breaths;
+            if (timer.elapsed() > 300)
+                run.cancel();
+        });
+        QVERIFY_THROWS_EXCEPTION(RunCancelled, PostApiCommand(url, {}, {15000, 60}));
+        RunControl::setBreathingHook({});
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(breaths >= 5); // the wait went on in the worker
     }
 };
 

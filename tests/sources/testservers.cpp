@@ -60,6 +60,27 @@ int BindLoopback(int fd) {
     getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     return ntohs(addr.sin_port);
 }
+
+/// Reads a request: its head, then as many body bytes as Content-Length names.
+void ReadRequest(int conn) {
+    QByteArray request;
+    char buffer[4096];
+    qsizetype needed = -1;
+    while (needed < 0 || request.size() < needed) {
+        const ssize_t got = recv(conn, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        request.append(buffer, got);
+        const qsizetype headEnd = request.indexOf("\r\n\r\n");
+        if (needed < 0 && headEnd >= 0) {
+            const QByteArray head = request.left(headEnd).toLower();
+            const qsizetype at = head.indexOf("content-length:");
+            const qsizetype length =
+                at < 0 ? 0 : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLong();
+            needed = headEnd + 4 + length;
+        }
+    }
+}
 } // namespace
 
 SilentListener::SilentListener() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
@@ -78,25 +99,7 @@ ScriptedServer::ScriptedServer(QList<Piece> pieces) : m_fd(socket(AF_INET, SOCK_
         const int conn = accept(fd, nullptr, nullptr);
         if (conn < 0)
             return;
-        // The request: its head, then as many body bytes as Content-Length names.
-        QByteArray request;
-        char buffer[4096];
-        qsizetype needed = -1;
-        while (needed < 0 || request.size() < needed) {
-            const ssize_t got = recv(conn, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            request.append(buffer, got);
-            const qsizetype headEnd = request.indexOf("\r\n\r\n");
-            if (needed < 0 && headEnd >= 0) {
-                const QByteArray head = request.left(headEnd).toLower();
-                const qsizetype at = head.indexOf("content-length:");
-                const qsizetype length =
-                    at < 0 ? 0
-                           : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLong();
-                needed = headEnd + 4 + length;
-            }
-        }
+        ReadRequest(conn);
         for (const Piece& piece : pieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(piece.delayMs));
             send(conn, piece.bytes.constData(), size_t(piece.bytes.size()), MSG_NOSIGNAL);
@@ -112,6 +115,36 @@ ScriptedServer::~ScriptedServer() {
 }
 
 QString ScriptedServer::url() const {
+    return QStringLiteral("http://127.0.0.1:%1/api").arg(m_port);
+}
+
+StreamingServer::StreamingServer(const Stream& stream) : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    m_port = BindLoopback(m_fd);
+    listen(m_fd, 1);
+    m_thread = std::thread([this, fd = m_fd, stream] {
+        const int conn = accept(fd, nullptr, nullptr);
+        if (conn < 0)
+            return;
+        ReadRequest(conn);
+        send(conn, stream.head.constData(), size_t(stream.head.size()), MSG_NOSIGNAL);
+        const QByteArray piece(stream.pieceBytes, 'x');
+        for (qint64 i = 0; i < stream.pieces && !m_stop.load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stream.delayMs));
+            if (send(conn, piece.constData(), size_t(piece.size()), MSG_NOSIGNAL) < 0)
+                break; // the client hung up
+        }
+        close(conn);
+    });
+}
+
+StreamingServer::~StreamingServer() {
+    m_stop.store(true);
+    shutdown(m_fd, SHUT_RDWR);
+    m_thread.join();
+    close(m_fd);
+}
+
+QString StreamingServer::url() const {
     return QStringLiteral("http://127.0.0.1:%1/api").arg(m_port);
 }
 

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -72,6 +73,27 @@ public:
 private:
     int m_fd = -1;
     int m_port = 0;
+    std::thread m_thread;
+};
+
+/// A raw server on a free loopback port that sends a long answer: the head, then the given number
+/// of pieces of "x" bytes, each after its delay, until the client hangs up.
+class StreamingServer {
+public:
+    struct Stream {
+        QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nResult=Ok\r\n";
+        qint64 pieces = 0;
+        int pieceBytes = 1;
+        int delayMs = 0;
+    };
+    explicit StreamingServer(const Stream& stream);
+    ~StreamingServer();
+    QString url() const;
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 

@@ -51,3 +51,19 @@ AsOrdinaryUser::~AsOrdinaryUser() {
     if (m_switched && (::seteuid(0) != 0 || ::setegid(0) != 0))
         qFatal("cannot switch back to root");
 }
+
+void ResetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+qint64 PeakMemoryBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}

@@ -49,3 +49,8 @@ public:
 private:
     bool m_switched = false;
 };
+
+/// Starts counting the peak resident memory of the test process afresh.
+void ResetPeakMemory();
+/// The peak resident memory of the test process since the last reset (or its start).
+qint64 PeakMemoryBytes();
