@@ -3,6 +3,7 @@
 #include "feeschema.h"
 #include "importedfiles.h"
 #include "importresults.h"
+#include "runcontrol.h"
 #include "stringlist2.h"
 
 #include <optional>
@@ -27,6 +28,7 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
             LocalSources sources;
             int i = 0;
             for (const ImportRunFile& file : files) {
+                CheckRunCancelled(); // a cancel between files rolls the run back like an error
                 ++i;
                 status(QStringLiteral("Loading (%1 of %2):  %3")
                            .arg(QString::number(i), n, file.label));

@@ -2,6 +2,7 @@
 
 #include "exportfile.h"
 #include "resultset.h"
+#include "runcontrol.h"
 
 QString EscapeCSVQuotes(const QString& text) {
     if (!text.contains(u'"'))
@@ -30,6 +31,8 @@ QByteArray BuildCsvFile(const ResultSet& view, const QLocale& locale, CsvEncodin
         if (r == kSampleRows) // one allocation for the rest, from the size of the first lines
             out.reserve(out.size() + out.size() / kSampleRows * (rows - r) * 11 / 10);
         AppendCsvRow(writer, view, r);
+        if (r % 4096 == 4095)
+            CheckRunCancelled(); // nothing is written yet: the old file stays as it was
     }
     if (lost)
         *lost += writer.lostCharacters();

@@ -41,6 +41,7 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     setFont(small);
 
     buildLayout();
+    Runs = new RunController(this);
     SetMinimumOuterSize(*this, kMinimumOuterSize);
     resize(kDesignClientSize);
 
@@ -85,6 +86,18 @@ void TMainForm::runHandler(const std::function<void()>& handler) {
     m_handlerMessages = nullptr;
     if (std::exchange(m_closeAsked, false))
         close();
+}
+
+RunPage TMainForm::ResultsRunPage() const {
+    return {TRStatus, {RefreshBtn, LoadTRBtn, SelectAllBtn, ImportBtn}};
+}
+
+RunPage TMainForm::FeeRunPage() const {
+    return {MasterStatus, {DBOpenBtn, DBCloseBtn, EmptyDBBtn}};
+}
+
+RunPage TMainForm::ReportRunPage() const {
+    return {ReportStatus, {LoadSQLBtn, ExportBtn, ChartBtn}};
 }
 
 void TMainForm::FormCreate() {
@@ -155,6 +168,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    Runs->cancel(); // a run going on ends at once
     if (m_handlerMessages) { // a handler runs: the window closes when it ends
         m_closeAsked = true;
         event->ignore();

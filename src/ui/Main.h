@@ -6,6 +6,7 @@
 #include "guardedcall.h"
 #include "operatormessages.h"
 #include "reportexport.h"
+#include "runcontroller.h"
 #include "windowsize.h"
 
 #include <QCheckBox>
@@ -105,6 +106,14 @@ public:
         return connect(sender, signal, this,
                        [this, handler = std::move(handler)]() mutable { runHandler(handler); });
     }
+
+    /// The runs of the pages (imports, server requests, statements): Esc and the Cancel button,
+    /// the window painting meanwhile, one run at a time.
+    RunController* Runs = nullptr;
+    /// The page of a run started on the Tournament Results, Fee Database or Reports page.
+    RunPage ResultsRunPage() const;
+    RunPage FeeRunPage() const;
+    RunPage ReportRunPage() const;
 
     // ---- Controls (named as in the design) ---------------------------------------------------
     QTabWidget* PageControl1 = nullptr;

@@ -6,6 +6,7 @@
 #include "importedmarks.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
+#include "runcontrol.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -105,7 +106,15 @@ void TMainForm::DetailClientDataSetAfterScroll() {
 }
 
 void TMainForm::LoadFeeTables() {
-    FeeTables->load(db(), MasterSQL, DetailSQL, statusLine(MasterStatus), statusLine(DetailStatus));
+    const bool loaded = Runs->run(FeeRunPage(), &db(), [this] {
+        FeeTables->load(db(), MasterSQL, DetailSQL, statusLine(MasterStatus),
+                        statusLine(DetailStatus));
+    });
+    if (!loaded) { // both views stay closed
+        CloseFeeTables();
+        MasterStatus->setText(QString::fromUtf16(kCancelledText));
+        return;
+    }
 
     const ResultSet& master = FeeTables->master;
     WidenFloatColumns(MasterGrid, master);

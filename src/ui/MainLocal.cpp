@@ -156,7 +156,9 @@ void TMainForm::ListLocalFiles() {
 }
 
 void TMainForm::ImportLocalFiles() {
-    const auto remark = qScopeGuard([this] { MarkLocalImports(*this); });
-    ::ImportLocalFiles(LocalFolder->text(), SelectedTexts(TRLocalList), db(), messages(),
-                       statusLine(TRStatus), [this] { CloseFeeTables(); });
+    const auto remark = qScopeGuard([this] { MarkLocalImports(*this); }); // after the run
+    Runs->run(ResultsRunPage(), &db(), [this] {
+        ::ImportLocalFiles(LocalFolder->text(), SelectedTexts(TRLocalList), db(), messages(),
+                           statusLine(TRStatus), [this] { CloseFeeTables(); });
+    });
 }

@@ -35,8 +35,11 @@ void TMainForm::ListRemoteFiles() {
     // Emptied before anything is tested, so every failure leaves the tab empty.
     TRRemoteList->clear();
     RFileLabel->setText(u"Files:  0"_s);
-    const QList<RemoteItem> items =
-        FetchRemoteList(RemoteServerFields(), messages(), statusLine(TRStatus));
+    QList<RemoteItem> items;
+    if (!Runs->run(ResultsRunPage(), nullptr, [&] {
+            items = FetchRemoteList(RemoteServerFields(), messages(), statusLine(TRStatus));
+        }))
+        return;
     AppendRemoteItems(TRRemoteList, items);
     MarkRemoteImports(*this);
     if (!items.isEmpty()) // the focus mark on the first item, which stays unselected
@@ -45,7 +48,9 @@ void TMainForm::ListRemoteFiles() {
 }
 
 void TMainForm::ImportRemoteFiles() {
-    const auto remark = qScopeGuard([this] { MarkRemoteImports(*this); });
-    ::ImportRemoteFiles(SelectedRemoteItems(TRRemoteList), RemoteServerFields(), db(), messages(),
-                        statusLine(TRStatus), [this] { CloseFeeTables(); });
+    const auto remark = qScopeGuard([this] { MarkRemoteImports(*this); }); // after the run
+    Runs->run(ResultsRunPage(), &db(), [this] {
+        ::ImportRemoteFiles(SelectedRemoteItems(TRRemoteList), RemoteServerFields(), db(),
+                            messages(), statusLine(TRStatus), [this] { CloseFeeTables(); });
+    });
 }

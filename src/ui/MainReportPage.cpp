@@ -138,8 +138,13 @@ void TMainForm::LoadSQLBtnClick() {
 }
 
 void TMainForm::RunReportQuery() {
-    const ReportRunResult run =
-        RunReport(db(), ReportSQL, *ReportClientDataSet, statusLine(ReportStatus));
+    ReportRunResult run;
+    if (!Runs->run(ReportRunPage(), &db(), [&] {
+            run = RunReport(db(), ReportSQL, *ReportClientDataSet, statusLine(ReportStatus));
+        })) {
+        ReportClientDataSet->close(); // the view stays closed
+        return;
+    }
     if (!run.opened) {
         messages().information(ReportRunMessage(run));
         return;
@@ -171,7 +176,8 @@ void TMainForm::ReportClientDataSetAfterScroll() {
 void TMainForm::ExportBtnClick() {
     // The export reads the rows by number, so neither the grid nor the status line follows it;
     // the move back to the first row at its end shows in both.
-    ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale());
+    Runs->run(ReportRunPage(), nullptr,
+              [this] { ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale()); });
 }
 
 void TMainForm::ChartBtnClick() {

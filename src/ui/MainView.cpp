@@ -27,9 +27,12 @@ void TMainForm::ViewLocalFile() {
 void TMainForm::ViewRemoteFile() {
     const QListWidgetItem* item = currentItemOf(TRRemoteList);
     const ServerFields fields{ServerIP->text(), FilePort->text(), APIPath->text(), APIPW->text()};
-    auto file = FetchRemoteView(fields, TRRemoteList->selectedItems().size(),
-                                item ? std::optional<RemoteItem>(RemoteItemOf(item)) : std::nullopt,
-                                messages());
+    std::optional<ViewedFile> file;
+    Runs->run(ResultsRunPage(), nullptr, [&] {
+        file = FetchRemoteView(fields, TRRemoteList->selectedItems().size(),
+                               item ? std::optional<RemoteItem>(RemoteItemOf(item)) : std::nullopt,
+                               messages());
+    });
     if (file)
         TRViewForm->ShowFile(file->caption, std::move(file->lines));
 }
