@@ -1,5 +1,7 @@
 #include "reportsink.h"
 
+#include "runcontrol.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -32,6 +34,8 @@ void WriteViewRows(const ResultSet& view, ReportSink& sink) {
             }
         }
         sink.endRow();
+        if (r % 4096 == 4095)
+            CheckRunCancelled(); // the file is not committed: the old one stays as it was
     }
     sink.finish();
 }

@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "feeviews.h"
 #include "remoteitems.h"
 #include "resultset.h"
 #include "testservers.h"
@@ -66,6 +67,18 @@ private:
     QTimer m_timer;
 };
 
+/// The save dialog of the export, answered with one file.
+class OneFileChooser : public ExportFileChooser {
+public:
+    explicit OneFileChooser(QString path) : m_path(std::move(path)) {}
+    QString chooseExportFile() override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+const QString kEndless = u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "_s;
+
 } // namespace
 
 class TestRuns : public QObject {
@@ -107,6 +120,8 @@ private Q_SLOTS:
         QTest::newRow("local import of 3,000 files, Esc") << u"local import"_s << false;
         QTest::newRow("local import of 3,000 files, Cancel button") << u"local import"_s << true;
         QTest::newRow("Load of a statement that never ends, Esc") << u"load"_s << false;
+        QTest::newRow("fee page Open of a statement that never ends, Esc") << u"open"_s << false;
+        QTest::newRow("export of 300,000 rows, Cancel button") << u"export"_s << true;
     }
     void aCancelledRunKeepsNothingAndSaysCancelled() {
         QFETCH(QString, run);
@@ -153,13 +168,29 @@ private Q_SLOTS:
             form->TRLocalList->addItems(names);
             form->TRLocalList->selectAll();
             ready = [&] { return status->text().startsWith(u"Loading ("_s); };
-        } else {
+        } else if (run == u"load") {
             form->PageControl1->setCurrentWidget(form->ReportPage);
-            form->SQLMemo->setPlainText(u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
-                                        "FROM c) SELECT count(*) FROM c"_s);
+            form->SQLMemo->setPlainText(kEndless + u"SELECT count(*) FROM c"_s);
             status = form->ReportStatus;
             button = form->LoadSQLBtn;
             ready = [&] { return status->text() == u"Performing query ..."; };
+        } else if (run == u"open") {
+            form->PageControl1->setCurrentWidget(form->DataPage);
+            form->MasterSQL = kEndless + u"SELECT x AS TNumber FROM c ORDER BY x DESC"_s;
+            status = form->MasterStatus;
+            button = form->DBOpenBtn;
+            ready = [] { return true; };
+        } else {
+            form->PageControl1->setCurrentWidget(form->ReportPage);
+            form->SQLMemo->setPlainText(kEndless +
+                                        u"SELECT x, 'player ' || x FROM c LIMIT 300000"_s);
+            form->LoadSQLBtnClick();
+            QCOMPARE(form->ReportClientDataSet->rowCount(), 300000);
+            WriteFileBytes(m_dir->filePath(u"old.csv"_s), "old");
+            form->SaveDialog1 = std::make_shared<OneFileChooser>(m_dir->filePath(u"old.csv"_s));
+            status = form->ReportStatus;
+            button = form->ExportBtn;
+            ready = [] { return true; };
         }
 
         Canceller canceller(*form, ready, byButton);
@@ -170,7 +201,12 @@ private Q_SLOTS:
         QVERIFY(!form->Runs->cancelButton()->isVisible());
         QVERIFY(button->isEnabled());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
-        QVERIFY(!form->ReportClientDataSet->isOpen());
+        QCOMPARE(form->ReportClientDataSet->isOpen(), run == u"export");
+        QVERIFY(!form->FeeTables->master.isOpen());
+        QVERIFY(!form->FeeTables->detail.isOpen());
+        QFile old(m_dir->filePath(u"old.csv"_s));
+        QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(),
+                 run == u"export" ? QByteArray("old") : QByteArray());
         QCOMPARE(DatabaseState(dbPath()), before);
         QVERIFY(!form->db().transactionLevel());
     }
