@@ -142,18 +142,9 @@ public:
 private:
     void queueText(int i, const char* text, size_t size) {
         TextQueue& queue = m_queues[size_t(i)];
-        // While the store is small its table stays in the cache and a lookup waits for nothing:
-        // the text is interned at once, without a copy.
-        if (queue.cells.empty() && m_store.size() < kCachedTexts) {
-            m_columns[size_t(i)].values.push_back(
-                m_store.intern(QByteArrayView(text, qsizetype(size))));
-            return;
-        }
         if (queue.add(text, size))
             queue.flush(m_store, m_columns[size_t(i)].values);
     }
-
-    static constexpr qsizetype kCachedTexts = 65536;
 
     /// The general path: any value in a column of any kind.
     void readAny(sqlite3_stmt* stmt, int i, qsizetype row) {

@@ -93,7 +93,9 @@ void PackedValues::toDict() {
     GrowArray<quint64> ends = std::move(m_runEnds);
     m_runValues.clear();
     m_runEnds.clear();
-    m_form = Form::Dict;
+    const bool small =
+        std::all_of(values.begin(), values.end(), [](quint64 v) { return v < kMaxCodes; });
+    m_form = small ? Form::Small : Form::Dict;
     m_size = 0;
     size_t row = 0;
     for (size_t r = 0; r < values.size(); ++r)
@@ -105,7 +107,7 @@ void PackedValues::toPlain() {
     GrowArray<quint16> codes = std::move(m_codes);
     m_codes.clear();
     for (const quint16 code : codes)
-        m_plain.push_back(m_dict[code]);
+        m_plain.push_back(m_form == Form::Small ? code : m_dict[code]);
     std::vector<quint64>().swap(m_dict);
     std::vector<quint32>().swap(m_table);
     m_form = Form::Plain;

@@ -11,8 +11,10 @@
 /// appended row by row and held in the most compact of three forms, chosen as they come:
 /// - runs of equal values (value, end row), while runs are long on average (an ordered key such
 ///   as a tournament number repeated on each of its players' rows costs next to nothing);
-/// - a dictionary of up to 65,536 distinct values with a 16-bit code per row (player names,
-///   fees, dates: columns of few distinct values);
+/// - values below 65,536 in 16 bits each (text ids of a result with few distinct texts, small
+///   numbers);
+/// - a dictionary of up to 65,536 distinct values with a 16-bit code per row (fees, dates:
+///   columns of few distinct values);
 /// - plain 64-bit values.
 /// A form gives way to the next once the values no longer suit it, so every column ends in the
 /// smallest form its values allow without knowing them in advance.
@@ -34,6 +36,15 @@ public:
             }
             pushRun(value);
             return;
+        case Form::Small:
+            if (value < kMaxCodes) {
+                m_codes.push_back(quint16(value));
+                ++m_size;
+                return;
+            }
+            toPlain();
+            push_back(value);
+            return;
         case Form::Dict:
             pushCode(value);
             return;
@@ -48,6 +59,8 @@ public:
         switch (m_form) {
         case Form::Runs:
             return m_runValues[runOf(row)];
+        case Form::Small:
+            return m_codes[row];
         case Form::Dict:
             return m_dict[m_codes[row]];
         case Form::Plain:
@@ -63,7 +76,7 @@ public:
     /// Drops what only appending needs (the dictionary's lookup table).
     void finish();
 
-    enum class Form { Runs, Dict, Plain };
+    enum class Form { Runs, Small, Dict, Plain };
     Form form() const { return m_form; }
 
 private:
@@ -99,6 +112,7 @@ template <typename F> void PackedValues::forEachRun(F f) const {
         }
         return;
     }
+    case Form::Small:
     case Form::Dict:
     case Form::Plain: {
         size_t first = 0;
