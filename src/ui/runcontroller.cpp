@@ -16,6 +16,10 @@
 namespace {
 constexpr int kCancelButtonWidth = 64;
 
+/// The controller whose window breathes in runs: the latest made (one window in the program;
+/// a test may make the next before the last is gone).
+RunController* g_breathing = nullptr;
+
 /// Input that reaches a widget (keys, mouse, wheel, touch, drag and drop, shortcuts).
 bool IsOperatorInput(const QEvent* event) {
     switch (event->type()) {
@@ -38,10 +42,14 @@ RunController::RunController(QWidget* window) : QObject(window) {
     m_cancelButton->setFocusPolicy(Qt::NoFocus);
     m_cancelButton->hide();
     connect(m_cancelButton, &QPushButton::clicked, this, &RunController::cancel);
+    g_breathing = this;
     RunControl::setBreathingHook([this] { breathe(); });
 }
 
 RunController::~RunController() {
+    if (g_breathing != this)
+        return;
+    g_breathing = nullptr;
     RunControl::setBreathingHook({});
 }
 
