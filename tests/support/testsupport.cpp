@@ -58,12 +58,22 @@ void ResetPeakMemory() {
         clear.write("5");
 }
 
-qint64 PeakMemoryBytes() {
+namespace {
+qint64 ProcessStatusBytes(QByteArrayView field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
     return 0;
+}
+} // namespace
+
+qint64 PeakMemoryBytes() {
+    return ProcessStatusBytes("VmHWM:");
+}
+
+qint64 CurrentMemoryBytes() {
+    return ProcessStatusBytes("VmRSS:");
 }

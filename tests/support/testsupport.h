@@ -54,3 +54,5 @@ private:
 void ResetPeakMemory();
 /// The peak resident memory of the test process since the last reset (or its start).
 qint64 PeakMemoryBytes();
+/// The resident memory of the test process now.
+qint64 CurrentMemoryBytes();
