@@ -1,5 +1,6 @@
 #include "viewsources.h"
 
+#include "busy.h"
 #include "stringlist2.h"
 
 #include <exception>
@@ -43,8 +44,12 @@ std::optional<ViewedFile> FetchRemoteView(const ServerFields& fields, qsizetype 
         messages.error(QStringLiteral("No result file selected in list"));
         return std::nullopt;
     }
-    ApiResponse answer = PostApiCommand(BuildApiUrl(fields),
-                                        FileCallFields(fields.password, *currentItem), timeouts);
+    ApiResponse answer;
+    {
+        const BusyCursor busy; // while the server is asked, as for the list
+        answer = PostApiCommand(BuildApiUrl(fields), FileCallFields(fields.password, *currentItem),
+                                timeouts);
+    }
     if (!IsApiSuccess(answer)) {
         messages.error(ApiValue(answer, QStringLiteral("Error")));
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+#include <atomic>
 #include <httplib.h>
 #include <memory>
 #include <sys/stat.h>
@@ -257,7 +258,9 @@ private Q_SLOTS:
     }
 
     void viewRemoteFetchesTheServersOwnDateAndName() {
-        InTestServer server([](const httplib::Request&, httplib::Response& res) {
+        std::atomic<bool> busySeen{false}; // the wait cursor while the server is asked
+        InTestServer server([&busySeen](const httplib::Request&, httplib::Response& res) {
+            busySeen.store(QApplication::overrideCursor() != nullptr);
             res.set_content("Result=Ok\r\nTournament=77\r\nName=Nightly\r\n", "text/plain");
         });
         auto form = start();
@@ -271,6 +274,8 @@ private Q_SLOTS:
             {RemoteItem::FromServer(QStringLiteral("2024-1-5"), QStringLiteral("Nightly Turbo"))});
         form->ViewRemoteFile();
         QVERIFY(m_messages.shown.isEmpty());
+        QVERIFY(busySeen.load());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(server.seen().size(), 1);
         const QUrlQuery sent(QString::fromUtf8(server.seen().first().body).replace(u'+', u' '));
         QCOMPARE(sent.queryItemValue(QStringLiteral("Date")), QStringLiteral("2024-1-5"));
