@@ -156,12 +156,11 @@ bool ChartPicker::addToSeen(QByteArrayView label, double value) {
     const auto it = m_index.constFind(label);
     if (it == m_index.constEnd())
         return false;
-    m_slots[size_t(*it)].value += value;
+    m_slots[size_t(*it - 1)].value += value;
     return true;
 }
 
-void ChartPicker::addNew(QByteArrayView label, double value) {
-    m_index.insert(label, qsizetype(m_slots.size()));
+void ChartPicker::noteNew(QByteArrayView label, double value) {
     m_slots.push_back({label, value});
     if (m_allDays && !ChartDayOf(label).isValid())
         m_allDays = false;
@@ -170,15 +169,22 @@ void ChartPicker::addNew(QByteArrayView label, double value) {
 }
 
 void ChartPicker::add(QByteArrayView label, double value) {
-    if (!addToSeen(label, value))
-        addNew(label, value);
+    // One look-up a row: a new label finds 0 in place and takes the next slot.
+    qsizetype& slot = m_index[label];
+    if (slot > 0) {
+        m_slots[size_t(slot - 1)].value += value;
+        return;
+    }
+    slot = qsizetype(m_slots.size()) + 1;
+    noteNew(label, value);
 }
 
 void ChartPicker::addCopied(QByteArrayView label, double value) {
     if (addToSeen(label, value))
         return;
     m_kept.push_back(label.toByteArray());
-    addNew(m_kept.back(), value);
+    m_index.insert(m_kept.back(), qsizetype(m_slots.size()) + 1);
+    noteNew(m_kept.back(), value);
 }
 
 ChartData ChartPicker::pick(const QString& title, bool wholeValues, const QLocale& locale) const {

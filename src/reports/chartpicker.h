@@ -28,14 +28,15 @@ public:
 private:
     /// Adds the value to the label's slot; false when the label has none yet.
     bool addToSeen(QByteArrayView label, double value);
-    void addNew(QByteArrayView label, double value);
+    /// A new label's slot, after its entry in the index.
+    void noteNew(QByteArrayView label, double value);
 
     struct Slot {
         QByteArrayView label;
         double value = 0;
     };
-    std::vector<Slot> m_slots; ///< one per distinct label, in first-seen order
-    QHash<QByteArrayView, qsizetype> m_index;
+    std::vector<Slot> m_slots;                ///< one per distinct label, in first-seen order
+    QHash<QByteArrayView, qsizetype> m_index; ///< label -> slot number + 1
     std::deque<QByteArray> m_kept;
     bool m_allDays = true;
     bool m_allMonths = true;
