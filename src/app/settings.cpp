@@ -240,14 +240,25 @@ void SettingsStore::restoreUnwrittenLines(const QList<QByteArray>& before) {
 void SettingsReadRound::Read(Setting setting, const std::function<void()>& step) {
     try {
         step();
-    } catch (const ZvError& e) {
+    } catch (const ZvError&) {
         m_unread << setting;
-        if (!m_firstError)
-            m_firstError = e;
+        m_failed << setting;
     }
 }
 
 void SettingsReadRound::Finish() const {
-    if (m_firstError)
-        throw *m_firstError;
+    if (!m_failed.isEmpty())
+        throw ZvError(InvalidSettingsText(m_failed));
+}
+
+QString InvalidSettingsText(const QList<Setting>& settings) {
+    QStringList names;
+    for (const Setting setting : settings)
+        names << u'\'' + SettingName(setting) + u'\'';
+    if (names.isEmpty())
+        return QString();
+    const QString last = names.takeLast();
+    return QStringLiteral("Invalid data type for ") +
+           (names.isEmpty() ? last
+                            : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
 }

@@ -99,8 +99,8 @@ private:
 };
 
 /// Reads several values, each on its own: a value that cannot be read does not keep the others
-/// from being read. It is noted as unread, and Finish raises the first such error once all are
-/// read.
+/// from being read. It is noted as unread, and Finish raises one error naming every value that
+/// could not be read (InvalidSettingsText) once all are read.
 class SettingsReadRound {
 public:
     /// Runs one read; a ZvError it raises notes the value as unread.
@@ -108,10 +108,18 @@ public:
     /// Notes a value that was not read because one it depends on could not be.
     void NotRead(Setting setting) { m_unread << setting; }
     bool IsUnread(Setting setting) const { return m_unread.contains(setting); }
+    /// Every value left unread: those that failed and those not read because of them.
     const QList<Setting>& Unread() const { return m_unread; }
+    /// The values whose read failed, in the order they were read.
+    const QList<Setting>& Failed() const { return m_failed; }
     void Finish() const;
 
 private:
     QList<Setting> m_unread;
-    std::optional<ZvError> m_firstError;
+    QList<Setting> m_failed;
 };
+
+/// The error that names values that could not be read: "Invalid data type for 'MainWidth'", or
+/// for several "Invalid data type for 'MainWidth', 'RememberPW' and 'ViewMax'". Empty text for
+/// none.
+QString InvalidSettingsText(const QList<Setting>& settings);

@@ -47,8 +47,9 @@ QString Help() {
         "  --height PIXELS    the image's height (default 700)\n"
         "  -h, --help         this help\n"
         "\n"
-        "The database is only read: a statement that would change it fails with the\n"
-        "database's message.\n"
+        "The database is only read: a statement that would write, to it or to any other\n"
+        "file, and every ATTACH and DETACH, are refused before anything runs. An --output\n"
+        "that is the database or one of its journal files, by any name, is refused.\n"
         "\n"
         "Exit status:\n"
         "  0  the image was written\n"
@@ -139,9 +140,7 @@ int RunChartCommand(const QStringList& args) {
     // An existing database only, never an empty one made in passing; and a chart only reads it.
     FeeDatabase db;
     const QString dbFile = options.value(QStringLiteral("--db"));
-    db.setDatabaseName(dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
-    db.OpenReadOnly();
-    RequireFeeSchema(db);
+    OpenFeeDatabaseForReport(db, dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
 
     ResultSet view;
     if (!sql.isEmpty())

@@ -67,9 +67,11 @@ QString Help() {
            catalogue +
            QStringLiteral(
                "\n"
-               "The database is opened read-only: a statement that would change it fails with\n"
-               "the database's message. Any other statement without result columns is carried\n"
-               "out and said so on standard error; no file is written then.\n"
+               "The database is only read: a statement that would write, to it or to any other\n"
+               "file (VACUUM INTO, a writing PRAGMA), and every ATTACH and DETACH, are refused\n"
+               "before anything runs. Any other statement without result columns is carried\n"
+               "out and said so on standard error; no file is written then. An --output that\n"
+               "is the database or one of its journal files, by any name, is refused.\n"
                "\n"
                "Exit status:\n"
                "  0  the report was written (or a statement without result columns carried out)\n"
@@ -208,9 +210,7 @@ int RunReportCommand(const QStringList& args) {
     // never changes one.
     FeeDatabase db;
     const QString dbFile = options.value(QStringLiteral("--db"));
-    db.setDatabaseName(dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
-    db.OpenReadOnly();
-    RequireFeeSchema(db);
+    OpenFeeDatabaseForReport(db, dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
 
     // The window's "Load" runs nothing for an empty text, and its "Export" then finds the view
     // closed.

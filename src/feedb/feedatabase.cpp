@@ -1,5 +1,7 @@
 #include "feedatabase.h"
 
+#include "databasefiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -21,6 +24,14 @@ namespace {
 constexpr int kStepTries = 8;
 constexpr auto kStepPause = std::chrono::milliseconds(10);
 
+/// The system's text for an error number, starting in lower case as the messages continue it.
+QString SystemReason(int error) {
+    QString reason = QString::fromLocal8Bit(std::strerror(error));
+    if (reason.size() > 1 && reason[0].isUpper() && reason[1].isLower())
+        reason[0] = reason[0].toLower();
+    return reason;
+}
+
 /// Why a file could not be opened: the system's reason when a system call failed (such as
 /// "permission denied"), otherwise SQLite's.
 QString OpenFailureReason(sqlite3* db, int rc, const QString& path, bool creating) {
@@ -32,11 +43,36 @@ QString OpenFailureReason(sqlite3* db, int rc, const QString& path, bool creatin
         if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
             error = errno;
     }
-    QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
-                                : QString::fromUtf8(sqlite3_errstr(rc));
-    if (reason.size() > 1 && reason[0].isUpper() && reason[1].isLower())
-        reason[0] = reason[0].toLower();
-    return reason;
+    return error != 0 ? SystemReason(error) : QString::fromUtf8(sqlite3_errstr(rc));
+}
+
+/// Why an existing path cannot be a database file: a folder, a device (reads of /dev/zero end in
+/// "disk I/O error"), a FIFO (reads wait forever). Empty text for a regular file or no file.
+QString NotAFileReason(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return QString();
+    return S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder")
+                                 : QStringLiteral("it is not a regular file");
+}
+
+/// Why a write to the database file failed, when the system can tell: the file or its folder
+/// (where the journal goes) that cannot be written. Empty text otherwise.
+QString WriteFailureReason(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    if (::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0)
+        return QStringLiteral("the file cannot be written (%1)").arg(SystemReason(errno));
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return QStringLiteral("its folder cannot be written (%1), so no journal can be made there")
+            .arg(SystemReason(errno));
+    return QString();
+}
+
+/// The authorizer of a connection that reads only: ATTACH could create or write another file,
+/// and neither it nor DETACH belongs in a report.
+int RefuseAttach(void*, int action, const char*, const char*, const char*, const char*) {
+    return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
 }
 
 bool isBusy(int rc) {
@@ -68,6 +104,9 @@ void FeeDatabase::setDatabaseName(const QString& path) {
 
 void FeeDatabase::openWith(int flags) {
     Close();
+    if (const QString reason = NotAFileReason(m_path); !reason.isEmpty())
+        throw DatabaseError(QStringLiteral("Cannot open file \"%1\": %2").arg(m_path, reason),
+                            SQLITE_CANTOPEN);
     sqlite3* db = nullptr;
     // One thread uses the connection: no per-call mutex (it costs every column read).
     const int rc =
@@ -80,6 +119,28 @@ void FeeDatabase::openWith(int flags) {
     sqlite3_extended_result_codes(db, 0);
     m_db = db;
     m_level = 0;
+    m_readsOnly = (flags & SQLITE_OPEN_READONLY) != 0;
+    if (m_readsOnly)
+        sqlite3_set_authorizer(m_db, RefuseAttach, nullptr);
+    NoteOpenDatabase(m_path);
+}
+
+void FeeDatabase::requireAllowed(const Statement& stmt) const {
+    if (m_readsOnly && stmt && !sqlite3_stmt_readonly(stmt.get()))
+        throw DatabaseError(QString::fromUtf16(kNotReadOnlyText), SQLITE_READONLY);
+}
+
+DatabaseError FeeDatabase::errorFor(int rc, const QString& engineText) const {
+    const int primary = rc & 0xff;
+    if (m_readsOnly && primary == SQLITE_AUTH) // only RefuseAttach refuses anything
+        return DatabaseError(QString::fromUtf16(kNoAttachText), rc);
+    if (!m_readsOnly && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN)) {
+        const QString reason = WriteFailureReason(m_path);
+        return DatabaseError(QStringLiteral("Cannot write the fee database \"%1\": %2")
+                                 .arg(m_path, reason.isEmpty() ? engineText : reason),
+                             rc);
+    }
+    return DatabaseError(engineText, rc);
 }
 
 void FeeDatabase::Open() {
@@ -98,8 +159,10 @@ void FeeDatabase::Close() {
     if (!m_db)
         return;
     sqlite3_close_v2(m_db);
+    ForgetOpenDatabase(m_path);
     m_db = nullptr;
     m_level = 0;
+    m_readsOnly = false;
 }
 
 void FeeDatabase::requireOpen() const {
@@ -109,7 +172,7 @@ void FeeDatabase::requireOpen() const {
 }
 
 void FeeDatabase::raiseLastError() const {
-    throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
+    throw errorFor(sqlite3_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
 }
 
 void FeeDatabase::Execute(const QString& sql) {
@@ -119,7 +182,7 @@ void FeeDatabase::Execute(const QString& sql) {
     if (rc != SQLITE_OK) {
         QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_free(message);
-        throw DatabaseError(text, rc);
+        throw errorFor(rc, text);
     }
 }
 
@@ -134,7 +197,9 @@ Statement FeeDatabase::Prepare16(const QString& sql) {
     }
     if (!stmt) // blanks or comments only: nothing to run
         throw ZvError(QStringLiteral("The SQL text holds no statement"));
-    return Statement(stmt);
+    Statement prepared(stmt);
+    requireAllowed(prepared);
+    return prepared;
 }
 
 void FeeDatabase::Bind_Int(Statement& stmt, int index, qint32 value) {
@@ -184,7 +249,7 @@ bool FeeDatabase::Step(Statement& stmt) {
     // sqlite3_errmsg holds the step's message until the next call on the connection.
     const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
     sqlite3_reset(stmt.get());
-    throw DatabaseError(text, rc);
+    throw errorFor(rc, text);
 }
 
 bool FeeDatabase::StepAndReset(Statement& stmt) {

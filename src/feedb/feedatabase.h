@@ -53,11 +53,19 @@ public:
     bool isOpen() const { return m_db != nullptr; }
 
     /// Opens the existing file for reading and writing, never creating it.
-    /// Raises "Cannot open file %s" with the full path.
+    /// Raises "Cannot open file %s" with the full path, also for a path that is not a regular file
+    /// (a device such as /dev/zero, a FIFO, a folder). A write that fails because the file or
+    /// its folder cannot be written raises "Cannot write the fee database "PATH": " + the cause.
     void Open();
-    /// Opens the existing file for reading only: every statement that would write to it fails
-    /// with the engine's "attempt to write a readonly database".
+    /// Opens the existing file for reading only, for reports: a statement that the engine does
+    /// not call read-only (a change, a schema change, VACUUM, a PRAGMA that writes) is refused
+    /// when it is prepared, with kNotReadOnlyText, and so is every ATTACH and DETACH
+    /// (kNoAttachText); nothing of such a statement runs, and no file is written.
     void OpenReadOnly();
+    /// True for a connection that OpenReadOnly opened.
+    bool readsOnly() const { return m_readsOnly; }
+    /// Raises kNotReadOnlyText when the connection reads only and the statement would write.
+    void requireAllowed(const Statement& stmt) const;
     /// Creates a new empty database file at the path and opens it.
     void CreateDatabase();
     void Close();
@@ -101,11 +109,21 @@ public:
 
 private:
     void openWith(int flags);
+    /// The error of a failed call, with the file and the cause named where the engine's text
+    /// names neither.
+    DatabaseError errorFor(int rc, const QString& engineText) const;
 
     QString m_path;
     sqlite3* m_db = nullptr;
     int m_level = 0;
+    bool m_readsOnly = false;
 };
+
+inline constexpr auto kNotReadOnlyText =
+    u"The statement was not run: it would write, and a report only reads the fee database";
+inline constexpr auto kNoAttachText =
+    u"The statement was not run: a report only reads the fee database, and ATTACH or DETACH "
+    u"would reach other files";
 
 /// The two statements that create the fee tables.
 extern const char* const kCreateMasterSql;

@@ -2,22 +2,29 @@
 
 #include "feedatabase.h"
 
+#include <QFile>
 #include <QSet>
+#include <cerrno>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
-struct FeeTable {
+struct OwnedTable {
     const char16_t* name;
     QStringList columns;
+    bool madeOnDemand; ///< missing is no fault: the program creates it when it first needs it
 };
 
-/// The tables and columns of the two CREATE statements.
-const FeeTable kFeeTables[] = {
+/// Every table this program owns, with the columns it reads and writes. A table that a newer
+/// version widens lists only the columns that the oldest version wrote.
+const OwnedTable kOwnedTables[] = {
     {u"Master",
      {"TNumber", "TName", "Date", "Time", "Seconds", "Entrants", "Paid", "Bonus", "Multiply",
-      "BuyIn", "Fee", "RebuyFee"}},
-    {u"Detail", {"TNumber", "Player", "Fees"}},
+      "BuyIn", "Fee", "RebuyFee"},
+     false},
+    {u"Detail", {"TNumber", "Player", "Fees"}, false},
+    {u"ImportedFiles", {"Source", "Name", "Size", "Modified", "Tournaments", "Imported"}, true},
 };
 
 /// The column names of a table, folded to lower case; none when there is no such table.
@@ -37,11 +44,12 @@ QString FeeSchemaFault(FeeDatabase& db) {
     db.requireOpen();
     QStringList faults;
     try {
-        for (const FeeTable& table : kFeeTables) {
+        for (const OwnedTable& table : kOwnedTables) {
             const QString name = QString::fromUtf16(table.name);
             const QSet<QString> present = ColumnsOf(db, name);
             if (present.isEmpty()) {
-                faults << QStringLiteral("no table ") + name;
+                if (!table.madeOnDemand)
+                    faults << QStringLiteral("no table ") + name;
                 continue;
             }
             QStringList missing;
@@ -56,6 +64,11 @@ QString FeeSchemaFault(FeeDatabase& db) {
                                    missing.join(QStringLiteral(", ")));
         }
     } catch (const ZvError& e) { // not a database at all, or one that cannot be read
+        if (const auto* engine = dynamic_cast<const DatabaseError*>(&e);
+            engine && engine->code() == SQLITE_BUSY)
+            throw ZvError(QStringLiteral("The fee database \"%1\" is busy: another program is "
+                                         "writing to it")
+                              .arg(db.databaseName()));
         return e.message();
     }
     return faults.join(QStringLiteral("; "));
@@ -70,5 +83,14 @@ void RequireFeeSchema(FeeDatabase& db) {
 
 void OpenFeeDatabaseForImport(FeeDatabase& db, const QString& path) {
     OpenOrCreateFeeDatabase(db, path);
+    RequireFeeSchema(db);
+}
+
+void OpenFeeDatabaseForReport(FeeDatabase& db, const QString& path) {
+    db.setDatabaseName(path);
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT)
+        throw ZvError(QStringLiteral("No fee database at %1 yet: import results first").arg(path));
+    db.OpenReadOnly();
     RequireFeeSchema(db);
 }

@@ -61,10 +61,18 @@ int ChartValueColumn(const ResultSet& view) {
 }
 
 QString ChartProblem(const ResultSet& view) {
-    if (view.columnCount() == 0 || view.rowCount() == 0)
+    if (view.columnCount() == 0)
         return QString::fromUtf16(kReportTableEmptyText);
-    if (ChartValueColumn(view) < 0)
-        return QString::fromUtf16(kChartNoNumberColumnText);
+    if (view.rowCount() == 0)
+        return QString::fromUtf16(kChartNoRowsText);
+    if (ChartValueColumn(view) < 0) {
+        // A total over no rows is one row of NULLs, whose columns take no number kind.
+        for (qsizetype r = 0; r < view.rowCount(); ++r)
+            for (int c = 0; c < view.columnCount(); ++c)
+                if (!view.isNull(r, c))
+                    return QString::fromUtf16(kChartNoNumberColumnText);
+        return QString::fromUtf16(kChartNoRowsText);
+    }
     return QString();
 }
 

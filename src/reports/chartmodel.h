@@ -11,6 +11,7 @@
 class ResultSet;
 
 inline constexpr auto kChartNoNumberColumnText = u"The report has no number column to chart";
+inline constexpr auto kChartNoRowsText = u"The report has no rows";
 /// The title of a chart of a statement that is not a catalogue entry as composed.
 inline constexpr auto kChartSqlQueryTitle = u"SQL query";
 
@@ -18,9 +19,10 @@ inline constexpr auto kChartSqlQueryTitle = u"SQL query";
 /// -1 when there is none.
 int ChartValueColumn(const ResultSet& view);
 
-/// Why the report view cannot be charted, or empty text when it can: a closed view or one
-/// without rows gives "Report table is empty", a view without a number column "The report has
-/// no number column to chart".
+/// Why the report view cannot be charted, or empty text when it can: a closed view gives "Report
+/// table is empty"; a view without rows, or whose rows hold only NULLs (a total over no rows),
+/// "The report has no rows"; a view without a number column "The report has no number column to
+/// chart".
 QString ChartProblem(const ResultSet& view);
 
 /// The chart of a view that ChartProblem accepts, picked in one pass over its rows (ChartPicker).

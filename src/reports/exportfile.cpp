@@ -1,5 +1,6 @@
 #include "exportfile.h"
 
+#include "databasefiles.h"
 #include "error.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@ bool IsOtherThanRegularFile(const QString& path) {
 } // namespace
 
 ExportFile::ExportFile(const QString& path) : m_path(path) {
+    RefuseOutputOntoDatabase(path); // nothing is opened, so the database is not touched
     // Replacing a device node or a FIFO would put a plain file in its place (as root, even
     // /dev/null); such a target is written as it is.
     m_inPlace = IsOtherThanRegularFile(path);

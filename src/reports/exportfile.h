@@ -10,7 +10,9 @@ class QFileDevice;
 /// and takes its place only when the whole content is written (commit): a failed export leaves
 /// the old file as it was. An existing target that is not a regular file (a device such as
 /// /dev/null, a FIFO) is never replaced: it is written in place. Symbolic links are followed.
-/// Every failure raises "Cannot create file "<full path>". <reason>".
+/// Every failure raises "Cannot create file "<full path>". <reason>". A target that is a file of
+/// a database open in this process is refused before anything is written: "Cannot write "PATH":
+/// it is the fee database.".
 class ExportFile {
 public:
     explicit ExportFile(const QString& path);

@@ -22,6 +22,7 @@ Statement PrepareReportStatement(FeeDatabase& db, const QString& sql) {
     Statement first(raw);
     if (!first)
         throw ZvError(QStringLiteral("The SQL text holds no statement"));
+    db.requireAllowed(first);
 
     // Whatever follows must prepare to nothing. A rest that fails to prepare (it may name a
     // table the first statement would create) is a further statement as well.

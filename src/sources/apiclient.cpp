@@ -155,6 +155,12 @@ ApiResponse DecodeApiAnswer(const QByteArray& body, const QByteArray& charset) {
     }
     if (!current.isEmpty())
         lines.append(current);
+    // A failure that says nothing would be an empty box; when the set was unknown, that is why.
+    if (!charset.isEmpty() && !decoder && !IsApiSuccess(lines) &&
+        ApiValue(lines, QStringLiteral("Error")).isEmpty())
+        lines.prepend(QStringLiteral("Error=The server answered in the character set \"%1\", "
+                                     "which this program does not know")
+                          .arg(QString::fromLatin1(charset)));
     return lines;
 }
 

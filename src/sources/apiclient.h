@@ -87,6 +87,7 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
 
 /// The answer body turned into lines: decoded by the named character set (ISO-8859-1 when none is
 /// named or the name is unknown), split at CR LF, CR and LF, no empty last line for a final break.
+/// A failure answer in an unknown set without an Error text gets one that names the set.
 ApiResponse DecodeApiAnswer(const QByteArray& body, const QByteArray& charset);
 
 /// The character set named by a Content-Type header value ("text/plain; charset=utf-8" -> "utf-8"),

@@ -71,10 +71,10 @@ void TChartForm::runGuarded(const std::function<void()>& handler) {
 }
 
 void TChartForm::FormCreate() {
-    // As in the other windows: each value on its own, and one that cannot be read stays as stored.
+    // As in the other windows: each value on its own, those that cannot be read named in one
+    // error, and the close writes the sizes in use in their place.
     SettingsReadRound round;
     m_size.Load(SettingsStore(), round);
-    m_unreadSettings = round.Unread();
     round.Finish();
 }
 
@@ -127,7 +127,6 @@ void TChartForm::FormResize() {
 
 void TChartForm::FormClose() {
     SettingsStore store;
-    store.KeepAsStored(m_unreadSettings);
     m_size.Save(store);
     store.Flush();
 }

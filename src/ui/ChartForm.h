@@ -68,6 +68,5 @@ private:
     OperatorMessages* m_messages = nullptr;
     std::optional<ChartData> m_data;
     WindowSizeKeeper m_size;
-    QList<Setting> m_unreadSettings; ///< kept as stored at each close
     bool m_placed = false;
 };

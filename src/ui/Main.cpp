@@ -6,7 +6,9 @@
 #include "ChartForm.h"
 #include "TRView.h"
 
+#include "error.h"
 #include "feeschema.h"
+#include "guardedcall.h"
 #include "messageboxmessages.h"
 #include "pendingevents.h"
 #include "programicon.h"
@@ -51,11 +53,17 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     connectReportPage();
     connectHelpKey();
 
-    runGuarded([this] { FormCreate(); });
+    // What goes wrong at start is told once the window shows (ShowAtStart), so that its boxes
+    // stand over the window.
+    try {
+        FormCreate();
+    } catch (...) {
+        m_startError = WithFullStop(CurrentExceptionText());
+    }
 
     TRViewForm = new TTRViewForm(this);
     TRViewForm->setMessages(m_messages);
-    runGuarded([this] { TRViewForm->FormCreate(); });
+    TRViewForm->FormCreate();
 }
 
 TMainForm::~TMainForm() = default;
@@ -111,29 +119,42 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadSettings() {
-    // Every value is read on its own, and the error of one that cannot be read is reported after
-    // the others are read. Such a value stays as stored at close: were the window's empty
-    // control written in its place, the operator's stored value would be lost.
+    // Every value is read on its own; one that cannot be read leaves its default in use, and is
+    // named with the others once the window shows. Nothing here stops the start.
     const SettingsStore store;
     SettingsReadRound round;
     m_size.Load(store, round);
-    round.Read(Setting::ServerIP, [&] { ServerIP->setText(store.ReadText(Setting::ServerIP)); });
-    round.Read(Setting::FilePort, [&] { FilePort->setText(store.ReadText(Setting::FilePort)); });
-    round.Read(Setting::APIPath, [&] { APIPath->setText(store.ReadText(Setting::APIPath)); });
+    const auto readText = [&](Setting setting, const std::function<void(const QString&)>& use) {
+        round.Read(setting, [&] { use(store.ReadText(setting)); });
+        if (round.IsUnread(setting))
+            use(QString::fromUtf16(SettingInfoOf(setting).defaultText));
+    };
+    readText(Setting::ServerIP, [&](const QString& text) { ServerIP->setText(text); });
+    readText(Setting::FilePort, [&](const QString& text) { FilePort->setText(text); });
+    readText(Setting::APIPath, [&](const QString& text) { APIPath->setText(text); });
     round.Read(Setting::RememberPW,
                [&] { RememberPW->setChecked(store.ReadBool(Setting::RememberPW)); });
     if (round.IsUnread(Setting::RememberPW)) // the stored password is kept with its flag
         round.NotRead(Setting::Password);
     else if (RememberPW->isChecked())
         round.Read(Setting::Password, [&] { APIPW->setText(store.ReadText(Setting::Password)); });
-    round.Read(Setting::LastFolder, [&] { LastFolder = store.ReadText(Setting::LastFolder); });
+    readText(Setting::LastFolder, [&](const QString& text) { LastFolder = text; });
     m_unreadSettings = round.Unread();
-    round.Finish();
+    m_failedSettings = round.Failed();
 }
 
 void TMainForm::SaveSettings() {
+    // A viewer value that could not be read is mended even when the viewer never opened.
+    if (!TRViewForm->unreadSettings().isEmpty())
+        TRViewForm->FormCloseQuery();
     SettingsStore store;
-    store.KeepAsStored(m_unreadSettings);
+    // Everything else is written from what is in use, which mends the file; the password (and its
+    // flag, when the flag was what could not be read) is the operator's and cannot be made again.
+    QList<Setting> kept;
+    for (const Setting setting : {Setting::RememberPW, Setting::Password})
+        if (m_unreadSettings.contains(setting))
+            kept << setting;
+    store.KeepAsStored(kept);
     m_size.Save(store);
     store.WriteText(Setting::ServerIP, ServerIP->text());
     store.WriteText(Setting::FilePort, FilePort->text());
@@ -152,6 +173,17 @@ void TMainForm::ShowAtStart() {
         setWindowState(state);
     }
     show(); // maximized when LoadSettings set the state
+    ReportStartErrors();
+}
+
+void TMainForm::ReportStartErrors() {
+    // One box names every value of the settings that could not be read, the viewer's too.
+    const QString settings = InvalidSettingsText(m_failedSettings + TRViewForm->unreadSettings());
+    m_failedSettings.clear();
+    if (!settings.isEmpty())
+        messages().show(MessageKind::GeneralError, WithFullStop(settings));
+    if (!m_startError.isEmpty())
+        messages().show(MessageKind::GeneralError, std::exchange(m_startError, QString()));
 }
 
 void TMainForm::FormResize() {

@@ -50,8 +50,12 @@ public:
                        OperatorMessages* messages = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    /// Shows the window centred on the screen, maximized when the settings said so.
+    /// Shows the window centred on the screen, maximized when the settings said so; then tells
+    /// what went wrong at start (ReportStartErrors).
     void ShowAtStart();
+    /// Once the window shows: one box naming every settings value that could not be read (the
+    /// viewer's too), then the error that stopped FormCreate, if any. Each is told once.
+    void ReportStartErrors();
 
     // ---- Shared objects and state -------------------------------------------------------------
     ::FeeDatabase& db() { return m_feeDatabase; }
@@ -70,8 +74,9 @@ public:
     int NormalHeight() const { return m_size.normalHeight(); }
 
     // ---- Shell handlers -----------------------------------------------------------------------
-    /// Start-up steps: settings, the fee database, the master order and the two query texts. An
-    /// error skips the remaining steps and is shown by the general error display.
+    /// Start-up steps: settings, the fee database, the master order and the two query texts. A
+    /// settings value that cannot be read stops nothing; any other error skips the remaining
+    /// steps. Both are shown by the general error display once the window shows.
     void FormCreate();
     void LoadSettings();
     void SaveSettings();
@@ -294,7 +299,9 @@ private:
     std::unique_ptr<MessageBoxMessages> m_messageBoxes;
     OperatorMessages* m_messages = nullptr;
     WindowSizeKeeper m_size;
-    QList<Setting> m_unreadSettings; ///< kept as stored at close
+    QList<Setting> m_unreadSettings; ///< the password among them is kept as stored at close
+    QList<Setting> m_failedSettings; ///< named once the window shows
+    QString m_startError;            ///< what stopped FormCreate, shown once the window shows
     /// While a handler runs (only then): m_messages, the pending events taken first.
     OperatorMessages* m_handlerMessages = nullptr;
     bool m_closeAsked = false; ///< during a handler: close when it ends

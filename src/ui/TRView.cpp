@@ -134,11 +134,11 @@ qsizetype TTRViewForm::selectedLine() const {
 }
 
 void TTRViewForm::FormCreate() {
-    // As in the main window: each value on its own, and one that cannot be read stays as stored.
+    // As in the main window: each value on its own; the main window names those that could not
+    // be read, and the close writes the sizes in use in their place.
     SettingsReadRound round;
     m_size.Load(SettingsStore(), round);
-    m_unreadSettings = round.Unread();
-    round.Finish();
+    m_unreadSettings = round.Failed();
 }
 
 void TTRViewForm::ShowFile(const QString& caption, QStringList lines) {
@@ -201,7 +201,6 @@ void TTRViewForm::FormResize() {
 
 void TTRViewForm::FormCloseQuery() {
     SettingsStore store;
-    store.KeepAsStored(m_unreadSettings);
     m_size.Save(store);
     store.Flush();
 }

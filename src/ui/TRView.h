@@ -40,7 +40,9 @@ public:
     qsizetype selectedLine() const;
 
     // Event handlers
-    void FormCreate(); ///< reads the size settings (once, at start-up)
+    void FormCreate(); ///< reads the size settings (once, at start-up); never raises
+    /// The size settings that FormCreate could not read (the main window names them).
+    const QList<Setting>& unreadSettings() const { return m_unreadSettings; }
     void FormShow();
     void TRViewerClick();
     void NextBtnClick();
@@ -77,6 +79,6 @@ private:
     std::function<void(TTRViewForm&)> m_runModal;
     std::function<void()> m_beep;
     WindowSizeKeeper m_size;
-    QList<Setting> m_unreadSettings; ///< kept as stored at each close
+    QList<Setting> m_unreadSettings;
     bool m_placed = false;
 };

@@ -137,12 +137,23 @@ private Q_SLOTS:
         QTest::newRow("syntax error")
             << QStringList{"--sql", "SELEC 1", "--output", png} << 1 << "syntax error";
         QTest::newRow("a change to the tables")
-            << QStringList{"--sql", "DELETE FROM Detail", "--output", png} << 1 << "readonly";
+            << QStringList{"--sql", "DELETE FROM Detail", "--output", png} << 1 << "would write";
+        QTest::newRow("a copy of the database")
+            << QStringList{"--sql", "VACUUM INTO '" + m_dir.filePath("copy.db3") + "'", "--output",
+                           png}
+            << 1 << "would write";
+        QTest::newRow("another database attached")
+            << QStringList{"--sql", "ATTACH '" + m_dir.filePath("copy.db3") + "' AS copy",
+                           "--output", png}
+            << 1 << "ATTACH or DETACH";
         QTest::newRow("Clear composes nothing")
             << QStringList{"--report", "Clear", "--output", png} << 1 << "Report table is empty\n";
         QTest::newRow("no rows in the range")
             << QStringList{"--report", "Fees by Date", "--start", "2030-01-01", "--output", png}
-            << 1 << "Report table is empty\n";
+            << 1 << "The report has no rows\n";
+        QTest::newRow("a total over no rows")
+            << QStringList{"--report", "Total Fees", "--start", "2030-01-01", "--output", png} << 1
+            << "The report has no rows\n";
         QTest::newRow("no number column")
             << QStringList{"--sql", "SELECT TName, Date FROM Master", "--output", png} << 1
             << "The report has no number column to chart\n";
@@ -158,6 +169,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.png"))));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("copy.db3"))));
         // Nothing was changed: every fee is still there.
         FeeDatabase db;
         db.setDatabaseName(m_db);
@@ -165,6 +177,27 @@ private Q_SLOTS:
         ResultSet view;
         view.open(db, QStringLiteral("SELECT COUNT(*) FROM Detail"));
         QCOMPARE(view.integerAt(0, 0), 8);
+    }
+
+    // No image is drawn onto the database, by any of its names.
+    void outputOntoTheDatabaseIsRefused_data() {
+        QTest::addColumn<QString>("output");
+        QTest::newRow("the database itself") << "fees.png";
+        QTest::newRow("a symbolic link to it") << "link.svg";
+    }
+    void outputOntoTheDatabaseIsRefused() {
+        QFETCH(QString, output);
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("fees.png"));
+        QVERIFY(QFile::copy(m_db, db));
+        QVERIFY(QFile::link(db, dir.filePath(QStringLiteral("link.svg"))));
+        const QByteArray before = ReadAll(db);
+        const QString target = dir.filePath(output);
+        const Run run = RunZvfee({"chart", "--db", db, "--report", "1", "--output", target});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 QStringLiteral("Cannot write \"%1\": it is the fee database.\n").arg(target));
+        QVERIFY(ReadAll(db) == before);
     }
 
     void otherCommandsNeedNoGraphics() {

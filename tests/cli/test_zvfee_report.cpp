@@ -222,38 +222,81 @@ private Q_SLOTS:
         const Run run = RunZvfee({"report", "--db", path, "--report", "1"});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err,
-                 QStringLiteral("Cannot open file \"%1\": no such file or directory\n").arg(path));
+                 QStringLiteral("No fee database at %1 yet: import results first\n").arg(path));
         QVERIFY(!QFile::exists(path));
     }
 
-    /// The report never changes the database: a writing statement fails with the engine's
-    /// message and the file stays byte for byte; a statement that writes nothing still runs.
+    /// The report never writes: a statement that would write, to the database or to any other
+    /// file, is refused before it runs, and the file stays byte for byte with nothing beside it;
+    /// a statement that writes nothing still runs.
     void databaseIsReadOnly_data() {
-        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("sql"); // %DIR: the database's folder
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        const QString readOnly = QStringLiteral("attempt to write a readonly database\n");
+        const QString readOnly = QStringLiteral(
+            "The statement was not run: it would write, and a report only reads the fee "
+            "database\n");
+        const QString attach = QStringLiteral("ATTACH or DETACH would reach other files\n");
         QTest::newRow("delete") << "DELETE FROM Detail" << 1 << readOnly;
         QTest::newRow("insert") << "INSERT INTO Master (TNumber) VALUES (99)" << 1 << readOnly;
         QTest::newRow("update") << "UPDATE Detail SET Fees = 0" << 1 << readOnly;
         QTest::newRow("drop") << "DROP TABLE Detail" << 1 << readOnly;
         QTest::newRow("writing query")
             << "INSERT INTO Master (TNumber) VALUES (98) RETURNING *" << 1 << readOnly;
-        QTest::newRow("temporary table") << "CREATE TEMP TABLE t (a)" << 0 << "carried out";
+        QTest::newRow("temporary table") << "CREATE TEMP TABLE t (a)" << 1 << readOnly;
+        QTest::newRow("vacuum into another file") << "VACUUM INTO '%DIR/copy.db3'" << 1 << readOnly;
+        QTest::newRow("vacuum") << "VACUUM" << 1 << readOnly;
+        QTest::newRow("journal mode") << "PRAGMA journal_mode = WAL" << 1 << readOnly;
+        QTest::newRow("attach a new file") << "ATTACH '%DIR/new.db3' AS other" << 1 << attach;
+        QTest::newRow("detach") << "DETACH temp" << 1 << attach;
+        QTest::newRow("writes nothing") << "BEGIN" << 0 << "carried out";
     }
     void databaseIsReadOnly() {
         QFETCH(QString, sql);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
-        const QString path = m_dir.filePath(QStringLiteral("readonly.db3"));
-        QFile::remove(path);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("readonly.db3"));
         QVERIFY(QFile::copy(m_db, path));
         const QByteArray before = Golden(path);
-        const Run run = RunZvfee({"report", "--db", path, "--sql", sql});
+        const Run run = RunZvfee(
+            {"report", "--db", path, "--sql", sql.replace(QStringLiteral("%DIR"), dir.path())});
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QCOMPARE(run.out, QByteArray());
         QVERIFY(Golden(path) == before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"readonly.db3"});
+    }
+
+    /// The report is never written onto the database or the files SQLite keeps beside it, by
+    /// any name: the command fails and the database stays byte for byte.
+    void outputOntoTheDatabaseIsRefused_data() {
+        QTest::addColumn<QString>("output"); // in the database's folder
+        QTest::newRow("the database") << "fees.db3";
+        QTest::newRow("a symbolic link to it") << "link.csv";
+        QTest::newRow("through a linked folder") << "folder/fees.db3";
+        QTest::newRow("its journal, not made yet") << "fees.db3-journal";
+        QTest::newRow("its wal through a linked folder") << "folder/fees.db3-wal";
+    }
+    void outputOntoTheDatabaseIsRefused() {
+        QFETCH(QString, output);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fees.db3"));
+        QVERIFY(QFile::copy(m_db, path));
+        QVERIFY(QFile::link(path, dir.filePath(QStringLiteral("link.csv"))));
+        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("folder"))));
+        const QByteArray before = Golden(path);
+        const QString target = dir.filePath(output);
+        const Run run = RunZvfee({"report", "--db", path, "--report", "1", "--output", target});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 QStringLiteral("Cannot write \"%1\": it is the fee database.\n").arg(target));
+        QVERIFY(Golden(path) == before);
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+            (QStringList{"fees.db3", "folder", "link.csv"}));
     }
 
     /// A disk that fills up while the rows stream in (a file size limit stands in for it) fails

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <functional>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 int count(FeeDatabase& db, const QString& sql) {
@@ -146,6 +147,84 @@ private Q_SLOTS:
         QVERIFY(!db.isOpen());
         QCOMPARE(QFile::exists(file), closedFile);
         QVERIFY(QFile::setPermissions(dir.path(), readable | QFile::WriteOwner));
+    }
+
+    // What keeps a command from using the database is told with the file and the cause.
+    void messagesNameTheFileAndTheCause_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("message"); // %1: the database's path
+        const QString notAFile =
+            QStringLiteral("Cannot open file \"%1\": it is not a regular file");
+        const QString cannotWrite = QStringLiteral("Cannot write the fee database \"%1\": ");
+        QTest::newRow("a device") << "device" << notAFile;
+        QTest::newRow("a FIFO, which would never answer") << "fifo" << notAFile;
+        QTest::newRow("a folder") << "folder"
+                                  << QStringLiteral("Cannot open file \"%1\": it is a folder");
+        QTest::newRow("a read-only file")
+            << "read-only file" << cannotWrite + "the file cannot be written (permission denied)";
+        QTest::newRow("a read-only folder")
+            << "read-only folder"
+            << cannotWrite + "its folder cannot be written (permission denied), so no journal "
+                             "can be made there";
+        QTest::newRow("a record of imported files of another shape")
+            << "imported files"
+            << QStringLiteral("Cannot use the fee database \"%1\": table ImportedFiles has no "
+                              "column Name");
+        QTest::newRow("another program holds it")
+            << "held"
+            << QStringLiteral("The fee database \"%1\" is busy: another program is writing to it");
+        QTest::newRow("a report before the first import")
+            << "none" << QStringLiteral("No fee database at %1 yet: import results first");
+    }
+    void messagesNameTheFileAndTheCause() {
+        QFETCH(QString, setup);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(dir.path(), open));
+        QString file = dir.filePath(QStringLiteral("fees.db3"));
+        if (setup == u"device")
+            file = QStringLiteral("/dev/zero");
+        else if (setup == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
+        else if (setup == u"folder")
+            QVERIFY(QDir().mkdir(file));
+        else if (setup != u"none") {
+            FeeDatabase fresh;
+            OpenOrCreateFeeDatabase(fresh, file);
+            if (setup == u"imported files")
+                fresh.Execute(QStringLiteral("CREATE TABLE ImportedFiles (Source, Path, Size, "
+                                             "Modified, Tournaments, Imported)"));
+        }
+        if (setup == u"read-only file")
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadOther));
+        if (setup == u"read-only folder") {
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ReadOther | QFile::WriteOther));
+            QVERIFY(QFile::setPermissions(dir.path(), open & ~QFile::WriteOwner));
+        }
+        FeeDatabase holder;
+        if (setup == u"held") {
+            holder.setDatabaseName(file);
+            holder.Open();
+            holder.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
+
+        FeeDatabase db;
+        QString error;
+        if (setup == u"none") {
+            error = errorOf([&] { OpenFeeDatabaseForReport(db, file); });
+            QVERIFY(!QFile::exists(file));
+        } else {
+            AsOrdinaryUser ordinary; // root may write anywhere
+            error = errorOf([&] {
+                OpenFeeDatabaseForImport(db, file);
+                db.Execute(QStringLiteral("INSERT INTO Master (TNumber) VALUES (1)"));
+            });
+        }
+        QCOMPARE(error, message.arg(file));
+        QVERIFY(QFile::setPermissions(dir.path(), open));
     }
 
     void closedConnectionRaisesForEveryOperation() {

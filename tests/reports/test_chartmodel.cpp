@@ -234,13 +234,15 @@ private Q_SLOTS:
         const QString empty = QStringLiteral("Report table is empty");
         const QString noNumber = QStringLiteral("The report has no number column to chart");
         QTest::newRow("closed view") << QString() << empty;
+        const QString noRows = QStringLiteral("The report has no rows");
         QTest::newRow("columns without rows")
             << "SELECT TName, SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) "
                "GROUP BY TName"
-            << empty;
+            << noRows;
         QTest::newRow("text only") << "SELECT 'a' AS Name, '1' AS Count" << noNumber;
         QTest::newRow("total of an empty range: a NULL sum")
-            << "SELECT SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber)" << noNumber;
+            << "SELECT SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber)" << noRows;
+        QTest::newRow("NULLs beside a text") << "SELECT 'a' AS Name, NULL AS Fees" << noNumber;
     }
     void saysWhyAViewCannotBeCharted() {
         QFETCH(QString, sql);

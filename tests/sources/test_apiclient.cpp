@@ -196,7 +196,15 @@ private Q_SLOTS:
         QTest::newRow("no charset: byte for byte")
             << QByteArray("\xC3\xBC\x80") << QByteArray() << QStringList{u"\u00C3\u00BC\u0080"_s};
         QTest::newRow("unknown charset: byte for byte")
-            << QByteArray("\xFC") << QByteArray("no-such-set") << QStringList{u"\u00FC"_s};
+            << QByteArray("\xFC") << QByteArray("no-such-set")
+            << QStringList{u"Error=The server answered in the character set \"no-such-set\", "
+                           "which this program does not know"_s,
+                           u"\u00FC"_s};
+        QTest::newRow("unknown charset, success as it is")
+            << QByteArray("Result=Ok") << QByteArray("no-such-set") << QStringList{u"Result=Ok"_s};
+        QTest::newRow("unknown charset, the server's own error kept")
+            << QByteArray("Result=Error\nError=busy") << QByteArray("no-such-set")
+            << QStringList{u"Result=Error"_s, u"Error=busy"_s};
         QTest::newRow("utf-8") << QByteArray("Name=M\xC3\xBCller") << QByteArray("UTF-8")
                                << QStringList{u"Name=Müller"_s};
         QTest::newRow("windows-1252")

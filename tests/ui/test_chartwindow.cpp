@@ -99,7 +99,7 @@ private Q_SLOTS:
         QTest::newRow("no rows")
             << "SELECT Date, SUM(Fees) AS Fees FROM Master INNER JOIN Detail USING (TNumber) "
                "WHERE Date > '2030' GROUP BY Date"
-            << "Report table is empty";
+            << "The report has no rows";
         QTest::newRow("no number column") << "SELECT TName, Date FROM Master"
                                           << "The report has no number column to chart";
     }
@@ -239,6 +239,23 @@ private Q_SLOTS:
             QCOMPARE(Head(chooser->answer, head.size()), head);
         else if (!name.isEmpty())
             QVERIFY(!QFile::exists(chooser->answer));
+    }
+
+    void saveImageOntoTheDatabaseIsRefused() {
+        start();
+        load(1);
+        form().ChartBtn->click();
+        const QString db = m_dir->filePath(QStringLiteral("ZVFee2.db3"));
+        auto chooser = std::make_shared<AnsweringChooser>();
+        chooser->answer = m_dir->filePath(QStringLiteral("fees.png"));
+        QVERIFY(QFile::link(db, chooser->answer));
+        const QByteArray before = Head(db, 1 << 20);
+        form().ChartForm->SaveDialog = chooser;
+        form().ChartForm->SaveImageBtn->click();
+        QCOMPARE(m_messages.texts(),
+                 QStringList{QStringLiteral("Cannot write \"%1\": it is the fee database.")
+                                 .arg(chooser->answer)});
+        QVERIFY(Head(db, 1 << 20) == before);
     }
 
     void sizeComesFromTheSettingsAndGoesBackAtClose() {

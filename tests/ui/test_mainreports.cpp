@@ -411,6 +411,29 @@ private Q_SLOTS:
         QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 3"));
     }
 
+    // The open database is never replaced by an export, by any of its names.
+    void exportOntoTheDatabaseIsRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the database") << "ZVFee2.db3";
+        QTest::newRow("a symbolic link to it") << "link.csv";
+        QTest::newRow("its journal, not made yet") << "ZVFee2.db3-journal";
+    }
+    void exportOntoTheDatabaseIsRefused() {
+        QFETCH(QString, name);
+        const QString db = m_dir->filePath(QStringLiteral("ZVFee2.db3"));
+        QVERIFY(QFile::link(db, m_dir->filePath(QStringLiteral("link.csv"))));
+        const QByteArray before = ReadAll(db);
+        load(QStringLiteral("SELECT * FROM Master"));
+        m_chooser->answer = m_dir->filePath(name);
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.texts(),
+                 QStringList{QStringLiteral("Cannot write \"%1\": it is the fee database.")
+                                 .arg(m_chooser->answer)});
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QVERIFY(ReadAll(db) == before);
+        QVERIFY(!QFile::exists(db + QStringLiteral("-journal")));
+    }
+
     void saveDialogIsSetUpAsTheExportShowsIt() {
         QFileDialog dialog;
         ExportSaveDialog::Configure(dialog, QString());
