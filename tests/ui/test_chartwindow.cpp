@@ -155,7 +155,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("byDate");
         QTest::addColumn<QString>("reloaded");
         QTest::newRow("another entry") << false << "Fees by Date, by day: TimeBars, 5 points";
-        QTest::newRow("a date ticked") << true << "Report table is empty: nothing, 0 points";
+        QTest::newRow("a date ticked") << true << "The report has no rows: nothing, 0 points";
     }
     void chartNeverShowsAReportNoLongerLoaded() {
         QFETCH(bool, byDate);
