@@ -141,8 +141,11 @@ Figures plainImportNew(const QString& dbPath, const QString& folder,
     check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     PlainTournamentWriter writer(db);
     sqlite3_stmt* rec = nullptr;
-    check(sqlite3_prepare_v2(db, "REPLACE INTO ImportedFiles VALUES(?, ?, ?, ?, ?, ?)", -1, &rec,
-                             nullptr),
+    check(sqlite3_prepare_v2(
+              db,
+              "REPLACE INTO ImportedFiles (Source, Name, Size, Modified, Tournaments, Imported) "
+              "VALUES(?, ?, ?, ?, ?, ?)",
+              -1, &rec, nullptr),
           db);
     for (const Entry& e : entries) {
         const auto known = record.find(e.name);

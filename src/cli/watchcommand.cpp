@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,9 +33,12 @@ const QString kHelp =
     "Options:\n"
     "  --db FILE          the fee database (default: the file the window program uses, see\n"
     "                     \"man zvfee\"); created with its tables when missing\n"
-    "  --settle SECONDS   how long a file must stay unchanged before it is imported\n"
-    "                     (default 5; fractions allowed)\n"
+    "  --settle SECONDS   how long a file must stay unchanged (from its last change)\n"
+    "                     before it is imported: 0.1 to 3600 (default 5)\n"
     "  -h, --help         this help\n"
+    "\n"
+    "A folder that is deleted or moved away is looked for again for 5 s and followed anew;\n"
+    "when the system drops events or gives no watch, the whole folder is looked at again.\n"
     "\n"
     "Standard output gets one line per run: the time, the files and tournaments imported, or\n"
     "the error. A run that finds the database busy (another program writing, or reading a\n"
@@ -44,7 +48,8 @@ const QString kHelp =
     "\n"
     "Exit status:\n"
     "  0  stopped by a signal\n"
-    "  1  the folder cannot be followed or went away, or the database cannot be opened\n"
+    "  1  the folder cannot be followed, or went away and did not come back within 5 s,\n"
+    "     or the database cannot be opened\n"
     "  2  the command line was wrong\n"_s;
 
 /// How long a statement waits for a database that another connection holds: far longer than
@@ -122,8 +127,9 @@ int RunWatch(const QStringList& args) {
         return UsageError(self, u"no folder given"_s);
     bool ok = false;
     const double settle = settleText.toDouble(&ok);
-    if (!ok || settle < 0 || settle > 3600)
-        return UsageError(self, u"--settle takes seconds from 0 to 3600"_s);
+    // NaN passes every comparison: only a finite number in range is a settle time.
+    if (!ok || !std::isfinite(settle) || settle < 0.1 || settle > 3600)
+        return UsageError(self, u"--settle takes seconds from 0.1 to 3600"_s);
 
     if (!QFileInfo(folder).isDir()) { // before the database is opened, or made
         PrintErr(u"zvfee watch: not a folder: %1\n"_s.arg(folder));

@@ -4,11 +4,18 @@
 #include "localfolder.h"
 #include "newfiles.h"
 
+#include "filenames.h"
+
 #include <QDateTime>
 #include <QFileInfo>
-#include <QSet>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
 #include <malloc.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,8 +30,27 @@ public:
     bool show(MessageKind, const QString&) override { return true; }
 };
 
-/// Events of one write burst come close together; the folder is looked at once for all of them.
-constexpr int kScanDelayMs = 100;
+/// What the folder's watch tells of: every change of an entry, and the folder's own end.
+constexpr uint32_t kFolderEvents = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB |
+                                   IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
+                                   IN_MOVE_SELF | IN_ONLYDIR;
+/// How often a folder that went away is looked for.
+constexpr int kFollowLookMs = 100;
+/// The event time of the first look: none, the file's own time alone counts.
+constexpr qint64 kNoEvent = std::numeric_limits<qint64>::min() / 2;
+
+bool IsFolder(const QString& path) {
+    struct stat st = {};
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+/// The stamp of a regular file (links followed); none for anything else.
+FileStamp RegularFileStamp(const QString& path) {
+    struct stat st = {};
+    if (::stat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    return StampOf(path);
+}
 /// How many file names a log line shows.
 constexpr qsizetype kNamesShown = 5;
 
@@ -53,12 +79,21 @@ FolderWatcher::FolderWatcher(FeeDatabase& db, Options options,
                              std::function<bool()> stopRequested, QObject* parent)
     : QObject(parent), m_db(db), m_options(std::move(options)), m_log(std::move(log)),
       m_stopRequested(std::move(stopRequested)) {
-    m_scanTimer.setSingleShot(true);
     m_dueTimer.setSingleShot(true);
-    connect(&m_scanTimer, &QTimer::timeout, this, &FolderWatcher::scan);
     connect(&m_dueTimer, &QTimer::timeout, this, &FolderWatcher::runDue);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &FolderWatcher::fileChanged);
+    connect(&m_followTimer, &QTimer::timeout, this, &FolderWatcher::follow);
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { scan(m_clock.elapsed()); });
+    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotify >= 0) {
+        m_events = new QSocketNotifier(m_inotify, QSocketNotifier::Read, this);
+        connect(m_events, &QSocketNotifier::activated, this, &FolderWatcher::readEvents);
+    }
+}
+
+FolderWatcher::~FolderWatcher() {
+    delete m_events;
+    if (m_inotify >= 0)
+        ::close(m_inotify);
 }
 
 bool FolderWatcher::start() {
@@ -68,98 +103,149 @@ bool FolderWatcher::start() {
         return false;
     }
     m_folder = folder.absoluteFilePath();
-    if (!m_watcher.addPath(m_folder)) {
-        m_log(u"cannot follow the folder "_s + m_folder);
-        return false;
-    }
     if (!m_folder.endsWith(u'/'))
         m_folder += u'/';
     m_clock.start();
-
+    if (!watchFolder()) {
+        m_log(u"cannot follow the folder "_s + m_folder);
+        return false;
+    }
     // Every results file is a candidate; the run takes only those new or changed since their
     // recorded import. A file written less than the settle time ago waits for the rest of it.
-    const qint64 now = m_clock.elapsed();
-    const QDateTime wallNow = QDateTime::currentDateTimeUtc();
-    scan();
-    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        const qint64 age = QFileInfo(it.key()).lastModified().msecsTo(wallNow);
-        it->dueMs = now + std::clamp<qint64>(m_options.settleMs - age, 0, m_options.settleMs);
-    }
-    schedule();
+    scan(kNoEvent);
     return true;
 }
 
-void FolderWatcher::scheduleScan() {
-    if (m_scanTimer.isActive())
-        return;
-    m_scanAskedMs = m_clock.elapsed();
-    m_scanTimer.start(kScanDelayMs);
+bool FolderWatcher::watchFolder() {
+    m_pollTimer.stop();
+    if (!IsFolder(m_folder))
+        return false;
+    if (m_inotify >= 0)
+        m_watch =
+            ::inotify_add_watch(m_inotify, EncodeFileName(m_folder).constData(), kFolderEvents);
+    if (m_watch < 0) { // no instance or no watch left: the system's limits
+        const int interval = std::max(1000, m_options.retryMs);
+        m_log(u"cannot watch the folder (%1); looking at all of it every %2 s"_s.arg(
+            QString::fromLocal8Bit(std::strerror(m_inotify < 0 ? EMFILE : errno)),
+            QString::number(interval / 1000.0)));
+        m_pollTimer.start(interval);
+    }
+    return true;
 }
 
-void FolderWatcher::scan() {
-    if (!QFileInfo(m_folder).isDir()) {
-        m_log(u"the folder is gone: "_s + m_folder);
-        m_pending.clear();
-        m_dueTimer.stop();
-        Q_EMIT folderGone();
+void FolderWatcher::readEvents() {
+    alignas(inotify_event) char buffer[16 * 1024];
+    bool overflow = false;
+    bool lost = false;
+    QStringList touched;
+    for (;;) {
+        const ssize_t n = ::read(m_inotify, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (const char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            p += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW)
+                overflow = true;
+            else if (event->wd != m_watch) // an earlier watch's last words
+                continue;
+            else if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT))
+                lost = true;
+            else if (event->len > 0 &&
+                     IsResultsFileName(QByteArrayView(static_cast<const char*>(event->name))))
+                touched << m_folder + DecodeFileName(QByteArray(event->name));
+        }
+    }
+    if (lost) {
+        folderLost();
         return;
     }
-    const QStringList watchedList = m_watcher.files();
-    const QSet<QString> watched(watchedList.begin(), watchedList.end());
-    QStringList toWatch;
+    const qint64 now = m_clock.elapsed();
+    if (overflow) {
+        m_log(u"the system dropped events of the folder; looking at all of it again"_s);
+        scan(now);
+        return;
+    }
+    touched.removeDuplicates();
+    for (const QString& file : std::as_const(touched))
+        fileEvent(file, now);
+    schedule();
+}
+
+void FolderWatcher::folderLost() {
+    if (m_followTimer.isActive())
+        return;
+    if (m_watch >= 0)
+        ::inotify_rm_watch(m_inotify, m_watch); // a folder moved away keeps its watch
+    m_watch = -1;
+    m_pollTimer.stop();
+    m_pending.clear();
+    m_dueTimer.stop();
+    m_lostMs = m_clock.elapsed();
+    m_log(u"the folder went away: %1; looking for it"_s.arg(m_folder));
+    m_followTimer.start(kFollowLookMs);
+}
+
+void FolderWatcher::follow() {
+    if (watchFolder()) {
+        m_followTimer.stop();
+        m_log(u"following the folder again: "_s + m_folder);
+        m_seen.clear(); // another folder: every file in it is looked at
+        scan(m_clock.elapsed());
+        return;
+    }
+    if (m_clock.elapsed() - m_lostMs < kFollowMs)
+        return;
+    m_followTimer.stop();
+    m_log(u"the folder is gone: "_s + m_folder);
+    Q_EMIT folderGone();
+}
+
+qint64 FolderWatcher::dueFor(const FileStamp& stamp, qint64 eventMs) const {
+    // The modification time on the watcher's clock; a time to come counts as now.
+    const qint64 now = m_clock.elapsed();
+    const qint64 ageMs =
+        (QDateTime::currentMSecsSinceEpoch() * 1000000 - stamp.modifiedNs) / 1000000;
+    return std::max(eventMs, now - std::max<qint64>(ageMs, 0)) + m_options.settleMs;
+}
+
+void FolderWatcher::scan(qint64 eventMs) {
+    if (!IsFolder(m_folder)) {
+        folderLost();
+        return;
+    }
     QHash<QString, FileStamp> seen;
-    // The settle time runs from the event, not from this look that waited for more of them.
-    const qint64 due = m_scanAskedMs + m_options.settleMs;
     for (const QString& name : ListResultsFiles(m_folder)) {
         const QString file = path(name);
-        // A file with a watch tells of its changes itself; one replaced by another (a rename
-        // over it) lost its watch with the old file.
-        const auto old = m_seen.constFind(file);
-        if (old != m_seen.constEnd() && watched.contains(file)) {
-            seen.insert(file, *old);
+        const FileStamp stamp = RegularFileStamp(file);
+        if (!stamp.exists())
             continue;
-        }
-        if (!QFileInfo(file).isFile())
-            continue;
-        const FileStamp stamp = StampOf(file);
         seen.insert(file, stamp);
-        if (!watched.contains(file))
-            toWatch << file;
+        const auto old = m_seen.constFind(file);
         if (old == m_seen.constEnd() || *old != stamp)
-            note(file, stamp, due);
+            note(file, stamp, dueFor(stamp, eventMs));
     }
     m_seen = std::move(seen);
     for (auto it = m_pending.begin(); it != m_pending.end();)
         it = m_seen.contains(it.key()) ? std::next(it) : m_pending.erase(it);
     for (auto it = m_setAside.begin(); it != m_setAside.end();)
         it = m_seen.contains(it.key()) ? std::next(it) : m_setAside.erase(it);
-
-    // Changes inside a file show only on a watch of the file itself.
-    if (!toWatch.isEmpty()) {
-        const QStringList failed = m_watcher.addPaths(toWatch);
-        if (!failed.isEmpty() && !m_watchLimitLogged) {
-            m_watchLimitLogged = true;
-            m_log(u"cannot follow changes inside %1 (the system's limit of watches?); new files "
-                  "are still seen"_s.arg(FileCount(failed.size())));
-        }
-    }
     schedule();
 }
 
-void FolderWatcher::fileChanged(const QString& file) {
-    const FileStamp stamp = StampOf(file);
-    // Gone, or replaced by another file (the watch went with the old one): the look at the
-    // folder sorts it out.
-    if (!stamp.exists() || !m_watcher.files().contains(file))
-        scheduleScan();
-    if (!stamp.exists())
+void FolderWatcher::fileEvent(const QString& file, qint64 eventMs) {
+    const FileStamp stamp = RegularFileStamp(file);
+    if (!stamp.exists()) { // gone, or not a file to read
+        m_seen.remove(file);
+        m_pending.remove(file);
+        m_setAside.remove(file);
         return;
+    }
     const auto old = m_seen.constFind(file);
     if (old != m_seen.constEnd() && *old == stamp)
         return;
     m_seen.insert(file, stamp);
-    note(file, stamp, m_clock.elapsed() + m_options.settleMs);
-    schedule();
+    note(file, stamp, dueFor(stamp, eventMs));
 }
 
 void FolderWatcher::note(const QString& file, const FileStamp& stamp, qint64 dueMs) {
@@ -216,7 +302,7 @@ void FolderWatcher::importFiles(QStringList paths) {
     const auto names = [this](const QStringList& files) {
         QStringList shown;
         for (qsizetype i = 0; i < files.size() && i < kNamesShown; ++i)
-            shown << files[i].mid(m_folder.size());
+            shown << DisplayFileName(files[i].mid(m_folder.size()));
         QString text = shown.join(u", "_s);
         if (files.size() > kNamesShown)
             text += u" and %1 more"_s.arg(files.size() - kNamesShown);
@@ -242,10 +328,13 @@ void FolderWatcher::importFiles(QStringList paths) {
             for (const QString& file : std::as_const(paths))
                 run.append({file, file});
             SilentMessages messages;
+            // A stop is heeded before every file and before the commit: the last file too.
             const StatusLine status = [&](const QString& text) {
-                if (!text.startsWith(u"Loading ("))
+                const bool file = text.startsWith(u"Loading (");
+                if (!file && !text.startsWith(u"Updating database"))
                     return;
-                ++loading;
+                if (file)
+                    ++loading;
                 if (m_stopRequested())
                     throw RunStopped();
             };
@@ -261,7 +350,7 @@ void FolderWatcher::importFiles(QStringList paths) {
             }
             // The files after an unreadable one were not read: they go again without it.
             m_setAside.insert(outcome.unreadablePath, StampOf(outcome.unreadablePath));
-            m_log(line + u"; Error loading "_s + outcome.unreadablePath +
+            m_log(line + u"; Error loading "_s + DisplayFileName(outcome.unreadablePath) +
                   u" (set aside until it changes)"_s);
             paths = paths.mid(loading + 1);
         } catch (...) {
@@ -292,7 +381,7 @@ void FolderWatcher::importFiles(QStringList paths) {
                 const QString bad = paths.takeAt(loading);
                 m_setAside.insert(bad, StampOf(bad));
                 m_log(u"not imported %1: %2 (set aside until it changes)%3"_s.arg(
-                    bad.mid(m_folder.size()), ErrorText(e),
+                    DisplayFileName(bad.mid(m_folder.size())), ErrorText(e),
                     paths.isEmpty() ? QString() : u"; the others go again"_s));
             } catch (...) {
                 m_log(u"not imported %1; trying again in %2 s"_s.arg(

@@ -4,9 +4,9 @@
 #include "importedfiles.h"
 
 #include <QElapsedTimer>
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <functional>
 
@@ -18,8 +18,15 @@
 /// A run that the database refuses (busy, locked, or any database error) is rolled back whole
 /// and its files are tried again after the retry time. A file whose content ends a run (a bad
 /// start or stop) is set aside until it changes, and the run goes again without it; so is a file
-/// that cannot be read. When stopRequested turns true during a run, the run is rolled back whole
-/// and stopped() follows.
+/// that cannot be read. When stopRequested turns true during a run, up to its commit, the run is
+/// rolled back whole and stopped() follows.
+///
+/// The folder is followed through one inotify watch, which tells of every file in it by name.
+/// The settle time runs from a file's own last change: due = max(event, modification) + settle.
+/// When the system drops events (its queue overflowed), the whole folder is looked at again; when
+/// it gives no watch at all (its limit), the folder is looked at every retry time instead. A
+/// folder that is deleted or moved away is looked for at its path again, and followed anew
+/// when it comes back within kFollowMs; else folderGone() follows.
 class FolderWatcher : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +37,10 @@ public:
     };
     FolderWatcher(FeeDatabase& db, Options options, std::function<void(const QString&)> log,
                   std::function<bool()> stopRequested, QObject* parent = nullptr);
+    ~FolderWatcher() override;
+
+    /// How long a folder that went away is waited for.
+    static constexpr int kFollowMs = 5000;
 
     /// Begins to follow the folder; every file that is new or changed is due once it is older
     /// than the settle time. False (and a log line) when the folder cannot be followed.
@@ -47,9 +58,14 @@ private:
         qint64 dueMs = 0; // on m_clock
     };
 
-    void scheduleScan();
-    void scan();
-    void fileChanged(const QString& path);
+    bool watchFolder();
+    void readEvents();
+    void folderLost();
+    void follow();
+    void scan(qint64 eventMs);
+    void fileEvent(const QString& path, qint64 eventMs);
+    qint64 dueFor(const FileStamp& stamp, qint64 eventMs) const;
+    void look(const QString& path, const FileStamp& stamp, qint64 eventMs);
     void note(const QString& path, const FileStamp& stamp, qint64 dueMs);
     void schedule();
     void runDue();
@@ -61,14 +77,15 @@ private:
     QString m_folder; // absolute, ending in "/"
     std::function<void(const QString&)> m_log;
     std::function<bool()> m_stopRequested;
-    QFileSystemWatcher m_watcher;
-    QTimer m_scanTimer;
+    int m_inotify = -1;
+    int m_watch = -1; // the folder's watch; -1 while there is none
+    QSocketNotifier* m_events = nullptr;
+    QTimer m_pollTimer;   // looks at the folder while the system gives no watch
+    QTimer m_followTimer; // looks for a folder that went away
     QTimer m_dueTimer;
     QElapsedTimer m_clock;
-    qint64 m_scanAskedMs =
-        0; // on m_clock: the first event that the coming look at the folder is for
+    qint64 m_lostMs = 0;                  // on m_clock: when the folder went away
     QHash<QString, FileStamp> m_seen;     // every results file and its stamp when last looked at
     QHash<QString, Pending> m_pending;    // files waiting to settle
     QHash<QString, FileStamp> m_setAside; // files that ended a run, as they were then
-    bool m_watchLimitLogged = false;
 };

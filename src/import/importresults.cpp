@@ -128,11 +128,13 @@ struct ResultsImporter::Scan {
     Tournament t;
     Expect expect = Expect::Idle;
     int count = 0;
+    QList<qint32> written;
 
     void start() {
         t.reset();
         expect = Expect::Idle;
         count = 0;
+        written.clear();
     }
 };
 
@@ -261,6 +263,7 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
             t.Seconds = clampToInt32(SecondsBetween(start, stop));
             write(t);
             ++scan.count;
+            scan.written << t.TNumber;
         }
         break;
     }
@@ -279,6 +282,10 @@ int ResultsImporter::ImportText(QStringView text) {
     scan.start();
     ForEachResultsLine(text, [&](QStringView line) { handleLine(scan, line); });
     return scan.count;
+}
+
+const QList<qint32>& ResultsImporter::written() const {
+    return m_scan->written;
 }
 
 int ImportResults(const QStringList& lines, FeeDatabase& db) {

@@ -29,6 +29,8 @@ public:
     /// The same for the whole text of a results file, cut into lines as a line list would be
     /// (ForEachResultsLine), without making the list.
     int ImportText(QStringView text);
+    /// The numbers of the tournaments that the last Import or ImportText wrote, in file order.
+    const QList<qint32>& written() const;
 
 private:
     struct Scan;

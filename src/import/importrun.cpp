@@ -1,8 +1,9 @@
 #include "importrun.h"
 
 #include "feeschema.h"
+#include "filenames.h"
 #include "importedfiles.h"
-#include "importresults.h"
+#include "recordedimport.h"
 #include "runcontrol.h"
 #include "stringlist2.h"
 
@@ -16,15 +17,11 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
     const QString n = QString::number(files.size());
     {
         std::optional<BusyCursor> busy(std::in_place);
-        // Looked for before the transaction, so that the run's first statement inside it is a
-        // write: a write from no lock waits for a busy database, one from a read lock cannot.
-        const bool recordExists = HasImportedFiles(db);
+        RecordRun recordRun(db);
         db.StartTransaction();
         try {
-            if (!recordExists)
-                CreateImportedFiles(db);
-            ResultsImporter importer(db);
-            ImportedFilesWriter record(db);
+            recordRun.begin();
+            RecordedImporter importer(db);
             LocalSources sources;
             int i = 0;
             for (const ImportRunFile& file : files) {
@@ -40,16 +37,13 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                 try {
                     text = ReadResultsText(file.path);
                 } catch (const ResultsFileError& e) {
-                    messages.error(QStringLiteral("Error loading ") + file.path);
+                    messages.error(QStringLiteral("Error loading ") + DisplayFileName(file.path));
                     messages.cause(e.reason());
                     outcome.unreadablePath = file.path;
                     break;
                 }
-                const int written = importer.ImportText(text);
-                outcome.imported += written;
                 const LocalSource where = sources.of(file.path);
-                record.record(where.source, where.name,
-                              {stamp, written, QDateTime::currentDateTimeUtc()});
+                outcome.imported += importer.importText(where.source, where.name, stamp, text);
             }
             busy.reset();
             if (outcome.imported > 0 && closeFeeTables)
@@ -83,6 +77,6 @@ ImportRunOutcome ImportLocalFiles(const QString& folder, const QStringList& sele
     QList<ImportRunFile> files;
     files.reserve(selectedItems.size());
     for (const QString& item : selectedItems)
-        files.append({LocalFilePath(folder, item), item});
+        files.append({LocalFilePath(folder, item), DisplayFileName(item)});
     return ImportResultsFiles(files, db, messages, status, closeFeeTables);
 }

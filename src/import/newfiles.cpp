@@ -1,8 +1,20 @@
 #include "newfiles.h"
 
+#include "filenames.h"
 #include "localfolder.h"
 
 #include <QFileInfo>
+#include <sys/stat.h>
+
+namespace {
+
+/// Links followed; the path may hold bytes that are not UTF-8.
+bool IsRegularFile(const QString& path) {
+    struct stat st = {};
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
 
 QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
     QStringList paths;
@@ -13,7 +25,7 @@ QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
         }
         const QString folder = arg.endsWith(u'/') ? arg : arg + u'/';
         for (const QString& name : ListResultsFiles(arg))
-            if (QFileInfo(folder + name).isFile())
+            if (IsRegularFile(folder + name))
                 paths << folder + name;
     }
     return paths;
@@ -30,13 +42,17 @@ NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths) {
         names[places.last().source] << places.last().name;
     }
     QHash<QString, QHash<QString, ImportedFile>> records; // by source
-    for (auto it = names.cbegin(); it != names.cend(); ++it)
+    QHash<QString, QSet<QString>> incomplete;             // by source
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
         records.insert(it.key(), ReadImportedFiles(db, it.key(), it.value()));
+        incomplete.insert(it.key(), NamesMissingTournaments(db, it.key(), it.value()));
+    }
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QString& path = paths[i];
         const QHash<QString, ImportedFile>& record = records[places[i].source];
         const auto file = record.constFind(places[i].name);
-        if (file != record.constEnd() && file->stamp == StampOf(path))
+        if (file != record.constEnd() && SameFile(file->stamp, StampOf(path)) &&
+            !incomplete[places[i].source].contains(places[i].name))
             ++result.skipped;
         else
             result.paths << path;
@@ -51,11 +67,13 @@ QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& fo
         return unchanged;
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     LocalSources sources;
-    const QHash<QString, ImportedFile> recorded =
-        ReadImportedFiles(db, sources.of(prefix + names.first()).source, names);
+    const QString source = sources.of(prefix + names.first()).source;
+    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, source, names);
+    const QSet<QString> incomplete = NamesMissingTournaments(db, source, names);
     for (const QString& name : names) {
         const auto file = recorded.constFind(name);
-        if (file != recorded.constEnd() && file->stamp == StampOf(prefix + name))
+        if (file != recorded.constEnd() && SameFile(file->stamp, StampOf(prefix + name)) &&
+            !incomplete.contains(name))
             unchanged.insert(name, *file);
     }
     return unchanged;

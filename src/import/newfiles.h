@@ -10,8 +10,9 @@
 /// as a file.
 QStringList ResultsFilesOf(const QStringList& foldersAndFiles);
 
-/// The files among paths that are new or changed since their recorded import (no record, or
-/// another size or modification time), in the given order; skipped counts the others.
+/// The files among paths that are new or changed since their recorded import (no record, another
+/// stamp, or a recorded tournament no longer in Master), in the given order; skipped counts the
+/// others.
 struct NewFiles {
     QStringList paths;
     qsizetype skipped = 0;
@@ -19,6 +20,7 @@ struct NewFiles {
 NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths);
 
 /// The record of each of the named files of a folder that is unchanged since its import (same
-/// size and modification time), by name; names without such a record are absent.
+/// stamp) and whose recorded tournaments are all still in Master, by name; names without such a
+/// record are absent.
 QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& folder,
                                               const QStringList& names);

@@ -1,7 +1,7 @@
 #include "remoteimport.h"
 
 #include "feeschema.h"
-#include "importresults.h"
+#include "recordedimport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,10 +12,15 @@ QString RemoteSourceOf(const ServerFields& fields) {
 
 QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                  const QList<RemoteItem>& items) {
-    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, RemoteSourceOf(fields));
+    const QString source = RemoteSourceOf(fields);
+    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, source);
+    QStringList texts;
+    for (const RemoteItem& item : items)
+        texts << item.text;
+    const QSet<QString> incomplete = NamesMissingTournaments(db, source, texts);
     QList<RemoteItem> fresh;
     for (const RemoteItem& item : items)
-        if (!recorded.contains(item.text))
+        if (!recorded.contains(item.text) || incomplete.contains(item.text))
             fresh << item;
     return fresh;
 }
@@ -25,10 +30,12 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
     QHash<QString, ImportedFile> recorded;
     if (itemTexts.isEmpty())
         return recorded;
-    const QHash<QString, ImportedFile> all =
-        ReadImportedFiles(db, RemoteSourceOf(fields), itemTexts);
+    const QString source = RemoteSourceOf(fields);
+    const QHash<QString, ImportedFile> all = ReadImportedFiles(db, source, itemTexts);
+    const QSet<QString> incomplete = NamesMissingTournaments(db, source, itemTexts);
     for (const QString& text : itemTexts)
-        if (const auto file = all.constFind(text); file != all.constEnd())
+        if (const auto file = all.constFind(text);
+            file != all.constEnd() && !incomplete.contains(text))
             recorded.insert(text, *file);
     return recorded;
 }
@@ -56,12 +63,10 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
     try {
         {
             BusyCursor busy;
-            const bool recordExists = HasImportedFiles(db); // outside, as for local files
+            RecordRun recordRun(db); // outside, as for local files
             db.StartTransaction();
-            if (!recordExists)
-                CreateImportedFiles(db);
-            ResultsImporter importer(db);
-            ImportedFilesWriter record(db);
+            recordRun.begin();
+            RecordedImporter importer(db);
             const QString source = RemoteSourceOf(fields);
             int i = 0;
             for (const RemoteItem& item : selected) {
@@ -75,9 +80,15 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                     break;
                 }
                 response.removeFirst(); // the Result line
-                const int written = importer.Import(response);
-                outcome.imported += written;
-                record.record(source, item.text, {{}, written, QDateTime::currentDateTimeUtc()});
+                // An answer cut inside a block (a close-delimited one that ended early) is not
+                // the item: none of it is imported or recorded, so the item comes again.
+                if (EndsInsideTournament(response)) {
+                    messages.error(u"Error loading "_s + item.text);
+                    messages.cause(u"The answer ends inside a tournament"_s);
+                    outcome.failedItem = item.text;
+                    break;
+                }
+                outcome.imported += importer.importLines(source, item.text, response);
             }
         }
         if (outcome.imported > 0 && closeFeeTables)

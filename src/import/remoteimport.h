@@ -22,11 +22,13 @@ struct RemoteImportOutcome {
 /// Where the items of a server are recorded: "host:port/path" of the server fields (trimmed).
 QString RemoteSourceOf(const ServerFields& fields);
 
-/// The items that the record does not hold for the server, in the given order.
+/// The items that the record does not hold for the server, or whose recorded tournaments are
+/// not all in Master any more, in the given order.
 QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                  const QList<RemoteItem>& items);
 
-/// The record of each of the items that the record holds for the server, by item text.
+/// The record of each of the items that the record holds for the server, with all their
+/// tournaments still in Master, by item text.
 QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                                  const QStringList& itemTexts);
 

@@ -1,6 +1,7 @@
 #include "stringlist2.h"
 
 #include "error.h"
+#include "filenames.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -158,7 +159,7 @@ void requireReadable(const struct stat& info, const QString& path) {
 /// would wait for a writer for ever. Straight system calls: an import run opens thousands of
 /// small files, and each saved call counts.
 QByteArray readWholeFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = EncodeFileName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0) // follows links, as the open does
         raiseSystemError("Cannot open file", path, errno);

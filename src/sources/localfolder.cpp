@@ -1,11 +1,13 @@
 #include "localfolder.h"
 
+#include "filenames.h"
+
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <dirent.h>
 
 QString ApplicationDataFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -44,18 +46,27 @@ bool ListedBefore(QStringView a, QStringView b) {
     return a < b; // equal but for letter case: still one fixed order
 }
 
+bool IsResultsFileName(QByteArrayView name) {
+    return name.size() >= 6 && name.first(2).compare("TR", Qt::CaseInsensitive) == 0 &&
+           name.last(4).compare(".txt", Qt::CaseInsensitive) == 0;
+}
+
 QStringList ListResultsFiles(const QString& folder) {
     QStringList names;
     if (folder.isEmpty())
         return names;
-    // No QDir::CaseSensitive: the pattern matches ignoring letter case. Every matching entry is
+    // The system's own listing: a name that is not valid UTF-8 is listed too, and keeps its
+    // bytes (DecodeFileName). The pattern matches ignoring letter case. Every matching entry is
     // listed, whatever its kind; reading refuses what is not a regular file.
-    QDirIterator it(folder, {QStringLiteral("TR*.txt")},
-                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        names << it.fileName();
+    DIR* dir = ::opendir(EncodeFileName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArrayView name(entry->d_name);
+        if (IsResultsFileName(name))
+            names << DecodeFileName(name.toByteArray());
     }
+    ::closedir(dir);
     std::sort(names.begin(), names.end(), ListedBefore);
     return names;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -26,9 +27,13 @@ QString LocalStartFolder(const QString& lastFolder, const QString& appDataFolder
 /// letter case, which only this platform can hold side by side, keep their exact order.
 bool ListedBefore(QStringView a, QStringView b);
 
+/// Whether the bytes of a file name match "TR*.txt" ignoring letter case.
+bool IsResultsFileName(QByteArrayView name);
+
 /// The entries of a folder whose names match "TR*.txt" ignoring letter case: files, folders,
-/// hidden and special entries and broken links alike, bare names sorted by ListedBefore. A folder
-/// that is missing or cannot be read yields none.
+/// hidden and special entries and broken links alike, bare names sorted by ListedBefore. A name
+/// that is not valid UTF-8 comes as DecodeFileName gives it. A folder that is missing or cannot
+/// be read yields none.
 QStringList ListResultsFiles(const QString& folder);
 
 /// "Files:  " and the number of listed files.

@@ -41,12 +41,13 @@ QStringList SelectedTexts(const QListWidget* list) {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
         if (list->item(row)->isSelected())
-            texts << list->item(row)->text();
+            texts << ItemFileName(list->item(row));
     return texts;
 }
 
-/// Marks the listed files that are in the database and unchanged since. Only a help for the
-/// eye: when the record cannot be read, nothing is marked and nothing is said.
+/// Marks the listed files that are in the database, unchanged since, with all their tournaments
+/// still there. Only a help for the eye: when the record cannot be read, nothing is marked and
+/// nothing is said.
 void MarkLocalImports(TMainForm& form) {
     QHash<QString, ImportedFile> imported;
     try {
@@ -145,7 +146,7 @@ void TMainForm::ListLocalFiles() {
     LastFolder = folder;
     LocalFolder->setText(folder);
     const QStringList names = ListResultsFiles(folder);
-    TRLocalList->addItems(names);
+    AddFileItems(TRLocalList, names);
     MarkLocalImports(*this);
     if (!names.isEmpty()) // the focus mark on the first item, which stays unselected
         TRLocalList->setCurrentRow(0, QItemSelectionModel::NoUpdate);

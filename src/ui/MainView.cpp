@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "TRView.h"
+#include "importedmarks.h"
 #include "remoteitems.h"
 #include "viewsources.h"
 
@@ -19,7 +20,7 @@ void TMainForm::ViewLocalFile() {
     const QListWidgetItem* item = currentItemOf(TRLocalList);
     auto file =
         LoadLocalView(LocalFolder->text(),
-                      item ? std::optional<QString>(item->text()) : std::nullopt, messages());
+                      item ? std::optional<QString>(ItemFileName(item)) : std::nullopt, messages());
     if (file)
         TRViewForm->ShowFile(file->caption, std::move(file->lines));
 }

@@ -1,6 +1,7 @@
 #include "viewsources.h"
 
 #include "busy.h"
+#include "filenames.h"
 #include "stringlist2.h"
 
 #include <exception>
@@ -21,10 +22,10 @@ std::optional<ViewedFile> LoadLocalView(const QString& folder,
     try {
         lines.LoadFromFile(path);
     } catch (const std::exception&) { // ZvError, or a file too large for memory
-        messages.error(QStringLiteral("Error loading ") + path);
+        messages.error(QStringLiteral("Error loading ") + DisplayFileName(path));
         return std::nullopt;
     }
-    return ViewedFile{*currentItem, std::move(lines)};
+    return ViewedFile{DisplayFileName(*currentItem), std::move(lines)};
 }
 
 std::optional<ViewedFile> FetchRemoteView(const ServerFields& fields, qsizetype selectedCount,

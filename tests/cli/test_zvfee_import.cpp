@@ -107,7 +107,11 @@ void TestZvfeeImport::usage_data() {
                                             << "no folder given";
     QTest::newRow("watch with a bad settle time")
         << QStringList{"watch", ".", "--settle", "-1"} << 2 << ""
-        << "--settle takes seconds from 0 to 3600";
+        << "--settle takes seconds from 0.1 to 3600";
+    for (const char* settle : {"nan", "inf", "0", "3600.5"})
+        QTest::newRow(qPrintable(QStringLiteral("watch --settle %1").arg(settle)))
+            << QStringList{"watch", ".", "--settle", settle} << 2 << ""
+            << "--settle takes seconds from 0.1 to 3600";
     QTest::newRow("watch a folder that is not there")
         << QStringList{"watch", "/nonexistent/results"} << 1 << ""
         << "not a folder: /nonexistent/results";

@@ -253,7 +253,8 @@ void TestImportRun::record() {
     QCOMPARE(
         m_db->rows("SELECT sql FROM sqlite_master WHERE name = 'ImportedFiles'"),
         QStringList{"CREATE TABLE ImportedFiles(Source TEXT, Name TEXT, Size INTEGER, Modified "
-                    "TEXT, Tournaments INTEGER, Imported TEXT, PRIMARY KEY (Source, Name))"});
+                    "TEXT, Tournaments INTEGER, Imported TEXT, ModifiedNs INTEGER, ChangedNs "
+                    "INTEGER, Inode INTEGER, Device INTEGER, PRIMARY KEY (Source, Name))"});
     for (QString& row : record) {
         const QString name = row.section(u'|', 0, 0);
         row.replace(QRegularExpression("%\\w+"),

@@ -1,6 +1,7 @@
 #include "Main.h"
 #include "ShBrowseU.h"
 #include "TRView.h"
+#include "importedmarks.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -268,22 +269,25 @@ private Q_SLOTS:
         QCOMPARE(masterNumbers(*form), (QStringList{u"1"_s, u"2"_s}));
     }
 
-    // Imported files are drawn in the disabled text colour with a tooltip; a file that changed
-    // since, and every file after "Empty", is drawn as any other.
+    // Imported files are drawn in a muted colour that stays readable, with a tooltip; a file that
+    // changed since, and every file after "Empty", is drawn as any other.
     void importedItemsMarked() {
         const QString folder = resultsFolder(3);
         auto form = start();
         list(*form, folder);
         const QStringList names = Texts(form->TRLocalList);
-        const QColor disabled =
-            form->TRLocalList->palette().color(QPalette::Disabled, QPalette::Text);
+        const QPalette palette = form->TRLocalList->palette();
+        const QColor muted =
+            MarkedTextColor(palette.color(QPalette::Text), palette.color(QPalette::Base));
+        QVERIFY(muted != palette.color(QPalette::Text));
+        QVERIFY(ContrastRatio(muted, palette.color(QPalette::Base)) >= 4.5);
         const auto marks = [&] {
             QStringList out;
             for (int row = 0; row < form->TRLocalList->count(); ++row) {
                 const QListWidgetItem* item = form->TRLocalList->item(row);
                 const QVariant colour = item->data(Qt::ForegroundRole);
-                out << (colour.isValid() ? colour.value<QBrush>().color() == disabled
-                                               ? u"disabled"_s
+                out << (colour.isValid() ? colour.value<QBrush>().color() == muted
+                                               ? u"muted"_s
                                                : u"other colour"_s
                                          : u"plain"_s) +
                            u' ' +
@@ -293,7 +297,7 @@ private Q_SLOTS:
             }
             return out;
         };
-        const QString imported = u"disabled Imported TIME, 1 tournaments"_s;
+        const QString imported = u"muted Imported TIME, 1 tournaments"_s;
         QCOMPARE(marks(), (QStringList{u"plain "_s, u"plain "_s, u"plain "_s}));
 
         form->TRLocalList->item(0)->setSelected(true);

@@ -1,0 +1,60 @@
+#include "recordedimport.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+RecordedImporter::RecordedImporter(FeeDatabase& db)
+    : m_db(db), m_importer(db), m_record(db),
+      m_deleteMaster(db.Prepare16(u"DELETE FROM Master WHERE TNumber = ?"_s)),
+      m_deleteDetail(db.Prepare16(QString::fromUtf16(kDeleteDetailSql))) {}
+
+int RecordedImporter::importText(const QString& source, const QString& name, const FileStamp& stamp,
+                                 QStringView text) {
+    m_importer.ImportText(text);
+    return recordFile(source, name, stamp);
+}
+
+int RecordedImporter::importLines(const QString& source, const QString& name,
+                                  const QStringList& lines) {
+    m_importer.Import(lines);
+    return recordFile(source, name, {});
+}
+
+int RecordedImporter::recordFile(const QString& source, const QString& name,
+                                 const FileStamp& stamp) {
+    const QList<qint32>& written = m_importer.written();
+    const QSet<qint32> holds(written.begin(), written.end());
+    for (const qint32 t : m_record.tournamentsOf(source, name)) {
+        if (holds.contains(t) || m_record.heldElsewhere(source, name, t))
+            continue;
+        m_db.Bind_Int(m_deleteMaster, 1, t);
+        m_db.StepAndReset(m_deleteMaster);
+        m_db.Bind_Int(m_deleteDetail, 1, t);
+        m_db.StepAndReset(m_deleteDetail);
+    }
+    m_record.record(source, name, {stamp, int(written.size()), QDateTime::currentDateTimeUtc()},
+                    QList<qint32>(holds.begin(), holds.end()));
+    return int(written.size());
+}
+
+RecordRun::RecordRun(FeeDatabase& db) : m_db(db), m_statements(ImportedFilesUpgrade(db)) {
+    if (m_statements.isEmpty()) // writes nothing, but takes the write lock
+        m_statements << u"DELETE FROM ImportedTournaments WHERE 0"_s;
+}
+
+void RecordRun::begin() {
+    for (const QString& statement : std::as_const(m_statements))
+        m_db.Execute(statement);
+}
+
+bool EndsInsideTournament(const QStringList& lines) {
+    bool inside = false;
+    for (const QString& line : lines) {
+        if (line.startsWith(u"Tournament="))
+            inside = true;
+        else if (line.startsWith(u"Stop="))
+            inside = false;
+    }
+    return inside;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "feedatabase.h"
+#include "importedfiles.h"
+#include "importresults.h"
+
+#include <QStringList>
+#include <QStringView>
+
+/// Imports results files as files of the record, inside the caller's transaction: a file
+/// imported again replaces its tournaments whole. Those it held at its recorded import and holds
+/// no more are deleted with their players, unless another recorded file still holds them; its
+/// record then lists what it holds now. A file that is gone is never imported, so it deletes
+/// nothing.
+class RecordedImporter {
+public:
+    /// The record's tables must exist (RecordRun::begin).
+    explicit RecordedImporter(FeeDatabase& db);
+
+    /// Imports the text of the file name of source as it was when stamped; returns the number
+    /// of tournaments written. Errors as ResultsImporter::ImportText.
+    int importText(const QString& source, const QString& name, const FileStamp& stamp,
+                   QStringView text);
+    /// The same for the lines of a server's answer (no stamp).
+    int importLines(const QString& source, const QString& name, const QStringList& lines);
+
+private:
+    int recordFile(const QString& source, const QString& name, const FileStamp& stamp);
+
+    FeeDatabase& m_db;
+    ResultsImporter m_importer;
+    ImportedFilesWriter m_record;
+    Statement m_deleteMaster;
+    Statement m_deleteDetail;
+};
+
+/// Readies the record for an import run. Made before the run's transaction begins, which it
+/// looks at the tables outside of; begin() is then the run's first statement inside it, and a
+/// write: a write from no lock waits for a busy database, one from a read lock cannot.
+class RecordRun {
+public:
+    explicit RecordRun(FeeDatabase& db);
+    void begin();
+
+private:
+    FeeDatabase& m_db;
+    QStringList m_statements;
+};
+
+/// Whether the lines end inside a tournament block: a "Tournament=" line without a "Stop=" line
+/// after it. An answer so cut lost the rest of its block, and perhaps more blocks.
+bool EndsInsideTournament(const QStringList& lines);
