@@ -51,7 +51,7 @@ LocalSource LocalSources::of(const QString& path) {
             canonical = QDir::cleanPath(absolute);
         found = m_canonical.insert(folder, canonical);
     }
-    return {*found, path.mid(slash + 1)};
+    return {*found, DisplayFileName(path.mid(slash + 1))};
 }
 
 namespace {

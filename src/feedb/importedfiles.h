@@ -55,7 +55,8 @@ struct ImportedFile {
     QDateTime imported;  ///< UTC
 };
 
-/// Where a local file is recorded: the canonical path of its folder, and its name.
+/// Where a local file is recorded: the canonical path of its folder, and its name as shown
+/// (DisplayFileName: the text column holds no bytes that are not UTF-8).
 struct LocalSource {
     QString source;
     QString name;

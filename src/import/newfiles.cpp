@@ -68,13 +68,16 @@ QHash<QString, ImportedFile> UnchangedImports(FeeDatabase& db, const QString& fo
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     LocalSources sources;
     const QString source = sources.of(prefix + names.first()).source;
-    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, source, names);
-    const QSet<QString> incomplete = NamesMissingTournaments(db, source, names);
-    for (const QString& name : names) {
-        const auto file = recorded.constFind(name);
-        if (file != recorded.constEnd() && SameFile(file->stamp, StampOf(prefix + name)) &&
-            !incomplete.contains(name))
-            unchanged.insert(name, *file);
+    QStringList recordNames;
+    for (const QString& name : names)
+        recordNames << DisplayFileName(name);
+    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, source, recordNames);
+    const QSet<QString> incomplete = NamesMissingTournaments(db, source, recordNames);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const auto file = recorded.constFind(recordNames[i]);
+        if (file != recorded.constEnd() && SameFile(file->stamp, StampOf(prefix + names[i])) &&
+            !incomplete.contains(recordNames[i]))
+            unchanged.insert(names[i], *file);
     }
     return unchanged;
 }

@@ -275,11 +275,11 @@ void TestZvfeeSync::sequences() {
 }
 
 // Random operations on a few files, imported the way "zvfee import --new FOLDER" imports them
-// after every one to three operations. ZV_SYNC_SEQUENCES runs more than the default 30.
+// after every one to three operations. ZV_SYNC_SEQUENCES runs more than the default 20.
 void TestZvfeeSync::randomSequences() {
     const int sequences = qEnvironmentVariableIntValue("ZV_SYNC_SEQUENCES") > 0
                               ? qEnvironmentVariableIntValue("ZV_SYNC_SEQUENCES")
-                              : 30;
+                              : 20;
     const quint32 seed = qEnvironmentVariableIsSet("ZV_SYNC_SEED")
                              ? quint32(qEnvironmentVariableIntValue("ZV_SYNC_SEED"))
                              : QRandomGenerator::global()->generate();

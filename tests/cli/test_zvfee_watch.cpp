@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -177,6 +178,78 @@ private Q_SLOTS:
                  QStringList{QString::number(logged)});
         QCOMPARE(Rows(db, u"SELECT count(*) FROM Detail WHERE TNumber >= 1000"_s),
                  QStringList{QString::number(2 * logged)});
+    }
+
+    // The folder deleted and made again is followed; deleted for good, the watcher exits 1.
+    void folderDeletedAndRecreated() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"results"_s);
+        const QString db = dir.filePath(u"fees.db3"_s);
+        QVERIFY(QDir().mkpath(folder));
+        Watcher watcher(folder, db, u"0.1"_s);
+        QVERIFY(!watcher.next(u"watching "_s).isEmpty());
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(!watcher.next(u"following the folder again"_s).isEmpty());
+        WriteFileBytes(folder + u"/TR2024-05-03 A.txt"_s, ResultsBlock(1));
+        QCOMPARE(watcher.next(u"imported"_s),
+                 u"imported 1 file, 1 tournament: TR2024-05-03 A.txt"_s);
+
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(watcher.process().waitForFinished(kTimeoutMs));
+        QCOMPARE(watcher.process().exitCode(), 1);
+        watcher.drain();
+        QVERIFY2(watcher.seen().last().startsWith(u"the folder is gone: "_s),
+                 qPrintable(watcher.seen().join(u" / "_s)));
+    }
+
+    // The settle time runs from the file's last write, also when the first write made the
+    // watcher look at the folder before the second came.
+    void settleRunsFromTheLastWrite() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"results"_s);
+        const QString db = dir.filePath(u"fees.db3"_s);
+        QVERIFY(QDir().mkpath(folder));
+        Watcher watcher(folder, db, u"1"_s);
+        QVERIFY(!watcher.next(u"watching "_s).isEmpty());
+        const QString a = folder + u"/TR2024-05-03 A.txt"_s;
+        WriteFileBytes(a, ResultsBlock(1));
+        QTest::qWait(300);
+        QFile file(a);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(ResultsBlock(2));
+        file.close();
+        QElapsedTimer sinceLastWrite;
+        sinceLastWrite.start();
+        QCOMPARE(watcher.next(u"imported"_s),
+                 u"imported 1 file, 2 tournaments: TR2024-05-03 A.txt"_s);
+        QVERIFY2(sinceLastWrite.elapsed() >= 950,
+                 qPrintable(QString::number(sinceLastWrite.elapsed())));
+    }
+
+    // SIGTERM while the run's only, and so last, file is imported: the run is rolled back.
+    void stopDuringTheLastFile() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"results"_s);
+        const QString db = dir.filePath(u"fees.db3"_s);
+        QVERIFY(QDir().mkpath(folder));
+        Watcher watcher(folder, db, u"0.1"_s);
+        QVERIFY(!watcher.next(u"watching "_s).isEmpty());
+        QByteArray text;
+        for (int t = 1; t <= 20000; ++t)
+            text += ResultsBlock(t);
+        WriteFileBytes(BatchFile(folder, 1), text);
+        const QString journal = db + u"-journal"_s;
+        const QDeadlineTimer deadline(kTimeoutMs);
+        while (!QFile::exists(journal) && !deadline.hasExpired())
+            QThread::usleep(200);
+        QVERIFY2(QFile::exists(journal), "no run began");
+        QVERIFY(::kill(pid_t(watcher.pid()), SIGTERM) == 0);
+        QVERIFY(watcher.process().waitForFinished(kTimeoutMs));
+        QCOMPARE(watcher.process().exitCode(), 0);
+        watcher.drain();
+        QCOMPARE(watcher.seen().last(), u"stopped; the run of 1 file was rolled back"_s);
+        QCOMPARE(Rows(db, u"SELECT count(*) FROM Master"_s), QStringList{u"0"_s});
     }
 };
 

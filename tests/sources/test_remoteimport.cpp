@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <httplib.h>
 
 using namespace Qt::StringLiterals;
@@ -236,6 +237,43 @@ private Q_SLOTS:
                  1);
         QCOMPARE(fixture.db.transactionLevel(), 0);
         QCOMPARE(fixture.rows(u"SELECT TNumber FROM Master"_s), QStringList{u"1"_s});
+    }
+
+    // An answer that the server cut short is not the item: nothing of it is imported or
+    // recorded, and the item counts as new again.
+    void anAnswerCutShortIsNotRecorded_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("message"); // the first message begins with it
+        QTest::addColumn<int>("imported");
+        const QByteArray body = "Result=Ok\r\n" + ResultsFile({7, 8});
+        const QByteArray cut = body.left(body.indexOf("Place1", body.indexOf("Number=8")));
+        const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n";
+        QTest::newRow("closed after the whole answer")
+            << head + "\r\n" + body << u"Tournaments with fees imported:  2"_s << 2;
+        QTest::newRow("closed inside a tournament block")
+            << head + "\r\n" + cut << u"Error loading TR2024-05-03 Friday.txt"_s << 0;
+        QTest::newRow("shorter than its length")
+            << head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + cut
+            << u"Could not connect to"_s << 0;
+    }
+    void anAnswerCutShortIsNotRecorded() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, message);
+        QFETCH(int, imported);
+        ScriptedServer server({{0, answer}});
+        const ServerFields fields{u"127.0.0.1"_s, QString::number(QUrl(server.url()).port()),
+                                  u"api"_s, u"pw"_s};
+        const QList<RemoteItem> items = Items({{u"2024-05-03"_s, u"Friday"_s}});
+        FeeDbFixture fixture;
+        Recorder r;
+        QCOMPARE(
+            ImportRemoteFiles(items, fields, fixture.db, r.messages, r.statusLine(), {}).imported,
+            imported);
+        QVERIFY2(r.messages.texts().value(0).startsWith(message),
+                 qPrintable(r.messages.texts().join(u" / "_s)));
+        QCOMPARE(fixture.rows(u"SELECT count(*) FROM Master"_s),
+                 QStringList{QString::number(imported)});
+        QCOMPARE(NewRemoteItems(fixture.db, fields, items).size(), imported > 0 ? 0 : 1);
     }
 
     void theResultLineIsDroppedAndTheRestImported() {

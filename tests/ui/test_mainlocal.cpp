@@ -1,6 +1,7 @@
 #include "Main.h"
 #include "ShBrowseU.h"
 #include "TRView.h"
+#include "filenames.h"
 #include "importedmarks.h"
 #include "testsupport.h"
 
@@ -9,12 +10,15 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
+#include <unistd.h>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -361,6 +365,39 @@ private Q_SLOTS:
 
     // A double click anywhere in a list acts as "View Selected File": on an item it views that
     // item, on the empty space the list's current item, and an empty list says so.
+    // A file name that is not valid UTF-8 is listed with a replacement character, and the file
+    // is viewed and imported by its own bytes.
+    void nameNotUtf8ListedViewedAndImported() {
+        const QString folder = resultsFolder(1);
+        const QByteArray raw = EncodeFileName(folder) + "/TRbad\xff.txt";
+        const QByteArray text = ResultsBlock(7);
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
+        ::close(fd);
+        const auto removeRaw = qScopeGuard([&] { ::unlink(raw.constData()); });
+        auto form = start();
+        form->PageControl2->setCurrentIndex(0);
+        list(*form, folder);
+        const QString shown = u"TRbad\uFFFD.txt"_s;
+        QCOMPARE(Texts(form->TRLocalList), (QStringList{u"TR2024-05-01 Game.txt"_s, shown}));
+        QCOMPARE(form->LFileLabel->text(), u"Files:  2"_s);
+
+        QStringList viewed;
+        form->TRViewForm->setModalRunner(
+            [&](TTRViewForm& viewer) { viewed << viewer.windowTitle() << viewer.lines().first(); });
+        form->TRLocalList->setCurrentRow(1);
+        form->LoadTRBtn->click();
+        QCOMPARE(m_messages.texts(), QStringList());
+        QCOMPARE(viewed, (QStringList{shown, u"Tournament=T7"_s}));
+
+        form->TRLocalList->item(1)->setSelected(true);
+        form->ImportBtn->click();
+        QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  1"_s});
+        QCOMPARE(masterNumbers(*form), QStringList{u"7"_s});
+        QVERIFY(!form->TRLocalList->item(1)->toolTip().isEmpty()); // marked as imported
+    }
+
     void doubleClickActsAsViewSelectedFile_data() {
         QTest::addColumn<bool>("remote");
         QTest::addColumn<int>("files");
