@@ -25,6 +25,7 @@ const OwnedTable kOwnedTables[] = {
      false},
     {u"Detail", {"TNumber", "Player", "Fees"}, false},
     {u"ImportedFiles", {"Source", "Name", "Size", "Modified", "Tournaments", "Imported"}, true},
+    {u"ImportedTournaments", {"Source", "Name", "TNumber"}, true},
 };
 
 /// The column names of a table, folded to lower case; none when there is no such table.

@@ -170,6 +170,10 @@ private Q_SLOTS:
             << "imported files"
             << QStringLiteral("Cannot use the fee database \"%1\": table ImportedFiles has no "
                               "column Name");
+        QTest::newRow("a record of imported tournaments of another shape")
+            << "imported tournaments"
+            << QStringLiteral("Cannot use the fee database \"%1\": table ImportedTournaments has "
+                              "no column TNumber");
         QTest::newRow("another program holds it")
             << "held"
             << QStringLiteral("The fee database \"%1\" is busy: another program is writing to it");
@@ -196,6 +200,9 @@ private Q_SLOTS:
             if (setup == u"imported files")
                 fresh.Execute(QStringLiteral("CREATE TABLE ImportedFiles (Source, Path, Size, "
                                              "Modified, Tournaments, Imported)"));
+            if (setup == u"imported tournaments")
+                fresh.Execute(QStringLiteral("CREATE TABLE ImportedTournaments (Source, Name, "
+                                             "Tournament)"));
         }
         if (setup == u"read-only file")
             QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadOther));
