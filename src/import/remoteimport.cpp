@@ -74,6 +74,13 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                 status(u"Retrieving ("_s + QString::number(i) + u" of "_s + n + u"):  "_s +
                        item.text);
                 ApiResponse response = PostApiCommand(url, FileCallFields(fields.password, item));
+                if (const QString cut = ApiValue(response, u"Cut"_s); !cut.isEmpty()) {
+                    // Shorter than its length: as a file that cannot be read.
+                    messages.error(u"Error loading "_s + item.text);
+                    messages.cause(cut);
+                    outcome.failedItem = item.text;
+                    break;
+                }
                 if (!IsApiSuccess(response)) {
                     messages.error(ApiValue(response, u"Error"_s));
                     outcome.failedItem = item.text;

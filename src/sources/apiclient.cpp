@@ -201,6 +201,12 @@ ApiResponse FailedExchange(const QString& url) {
     return {QStringLiteral("Result=Error"), QStringLiteral("Error=Could not connect to ") + url};
 }
 
+/// An answer that ended before its announced length: still a failed exchange, with a field that
+/// lets a caller which reads the answer as a file say so.
+ApiResponse CutAnswer(const QString& url) {
+    return FailedExchange(url) << QStringLiteral("Cut=The answer ends before its announced length");
+}
+
 ApiResponse TooLargeAnswer(const QString& url, qint64 limit) {
     return {QStringLiteral("Result=Error"),
             QStringLiteral("Error=Answer from %1 is larger than %2 MiB")
@@ -344,6 +350,8 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
     const CURLcode result = Perform(h);
     if (answer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
         return TooLargeAnswer(url, timeouts.maxAnswerBytes);
+    if (result == CURLE_PARTIAL_FILE)
+        return CutAnswer(url);
     if (result != CURLE_OK)
         return FailedExchange(url);
     long status = 0;
