@@ -16,10 +16,19 @@ public:
     /// Shows one message and waits for it to be closed. Returns true when the operator answered
     /// OK (always true for kinds with a single OK button).
     virtual bool show(MessageKind kind, const QString& text) = 0;
+    /// The same with a second, informative line under the text: a message box shows it apart,
+    /// other front ends on the next line. By default the line is left out.
+    virtual bool showWithLine(MessageKind kind, const QString& text, const QString& line) {
+        Q_UNUSED(line);
+        return show(kind, text);
+    }
 
     void error(const QString& text) { show(MessageKind::Error, text); }
     void information(const QString& text) { show(MessageKind::Information, text); }
     bool confirm(const QString& text) { return show(MessageKind::Confirmation, text); }
+    bool confirm(const QString& text, const QString& line) {
+        return showWithLine(MessageKind::Confirmation, text, line);
+    }
     void notice(const QString& text) { show(MessageKind::Notice, text); }
     /// The reason behind the error just shown ("Not a regular file"), for a front end that gives
     /// it apart: the command line prints it on the line after the error; a message box shows the

@@ -1,5 +1,6 @@
 #include "feeviews.h"
 
+#include "backup.h"
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "importedfiles.h"
@@ -48,10 +49,17 @@ void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailSta
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
                       const std::function<void()>& closeViews) {
     RequireFeeSchema(db); // the rows of another program's tables are not ours to delete
-    if (!messages.confirm(QStringLiteral("Remove all records from database?")))
+    if (!messages.confirm(QStringLiteral("Remove all records from database?"),
+                          QString::fromUtf16(kEmptyBackupLine)))
         return false;
-    closeViews();
     BusyCursor busy;
+    try {
+        BackUpBeside(db);
+    } catch (const ZvError& e) {
+        throw ZvError(QStringLiteral("The database was not emptied. ") + e.message());
+    }
+    PruneBackups(db.databaseName());
+    closeViews();
     // The record goes first: should a DELETE fail after it, files are imported again (rows are
     // replaced), never skipped as imported while their rows are gone.
     ClearImportedFiles(db);

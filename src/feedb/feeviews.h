@@ -55,11 +55,16 @@ public:
     void close(const StatusLine& masterStatus, const StatusLine& detailStatus);
 };
 
+/// The informative line of the box that confirms emptying.
+inline constexpr auto kEmptyBackupLine =
+    u"A backup copy is made first, beside the database (the last five are kept).";
+
 /// Empties both fee tables once the operator confirms "Remove all records from database?":
-/// closeViews first, then, under the busy cursor, the record of imported files, "DELETE FROM
-/// Master" and "DELETE FROM Detail".
-/// Returns false, having changed nothing, when the operator does not confirm. Raises the error of
-/// a failing DELETE, and, before asking, RequireFeeSchema's error for a file whose fee tables lack
-/// a column.
+/// closeViews first, then, under the busy cursor, a backup copy beside the database (the oldest
+/// beyond five go), the record of imported files, "DELETE FROM Master" and "DELETE FROM Detail".
+/// Returns false, having changed nothing, when the operator does not confirm. Raises "The
+/// database was not emptied. " + the reason when the copy cannot be made (nothing is deleted
+/// then), the error of a failing DELETE, and, before asking, RequireFeeSchema's error for a file
+/// whose fee tables lack a column.
 bool EmptyFeeDatabase(FeeDatabase& db, OperatorMessages& messages,
                       const std::function<void()>& closeViews);

@@ -22,6 +22,10 @@ QMessageBox::Icon iconOf(MessageKind kind) {
 } // namespace
 
 bool MessageBoxMessages::show(MessageKind kind, const QString& text) {
+    return showWithLine(kind, text, QString());
+}
+
+bool MessageBoxMessages::showWithLine(MessageKind kind, const QString& text, const QString& line) {
     const bool confirm = kind == MessageKind::Confirmation;
     QMessageBox box(iconOf(kind), MessageCaption(kind), text,
                     confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
@@ -29,6 +33,8 @@ bool MessageBoxMessages::show(MessageKind kind, const QString& text) {
     // Texts come from outside (server answers, file names, the engine's errors): markup in them
     // is shown, never rendered.
     box.setTextFormat(Qt::PlainText);
+    if (!line.isEmpty())
+        box.setInformativeText(line);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(confirm ? QMessageBox::Cancel : QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;

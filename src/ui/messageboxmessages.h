@@ -12,6 +12,7 @@ class MessageBoxMessages : public OperatorMessages {
 public:
     explicit MessageBoxMessages(QWidget* parent = nullptr) : m_parent(parent) {}
     bool show(MessageKind kind, const QString& text) override;
+    bool showWithLine(MessageKind kind, const QString& text, const QString& line) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -18,9 +18,13 @@ protected:
 } // namespace
 
 bool PendingEventsFirst::show(MessageKind kind, const QString& text) {
+    return showWithLine(kind, text, QString());
+}
+
+bool PendingEventsFirst::showWithLine(MessageKind kind, const QString& text, const QString& line) {
     {
         const InputDropper dropped;
         QCoreApplication::processEvents();
     }
-    return m_shown.show(kind, text);
+    return line.isEmpty() ? m_shown.show(kind, text) : m_shown.showWithLine(kind, text, line);
 }

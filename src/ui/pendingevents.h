@@ -10,6 +10,7 @@ class PendingEventsFirst : public OperatorMessages {
 public:
     explicit PendingEventsFirst(OperatorMessages& shown) : m_shown(shown) {}
     bool show(MessageKind kind, const QString& text) override;
+    bool showWithLine(MessageKind kind, const QString& text, const QString& line) override;
 
 private:
     OperatorMessages& m_shown;

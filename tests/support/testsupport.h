@@ -11,17 +11,25 @@
 class RecordingMessages : public OperatorMessages {
 public:
     bool show(MessageKind kind, const QString& text) override;
+    /// Records the informative line in lines, then the message as show() does.
+    bool showWithLine(MessageKind kind, const QString& text, const QString& line) override {
+        lines << line;
+        return show(kind, text);
+    }
 
     QList<QPair<MessageKind, QString>> shown;
     QList<bool> answers;
     /// The causes given with the errors, in order.
     QStringList causes;
+    /// The informative lines shown under messages, in order.
+    QStringList lines;
     void cause(const QString& text) override { causes << text; }
 
     QStringList texts() const;
     void clear() {
         shown.clear();
         causes.clear();
+        lines.clear();
     }
 };
 
