@@ -4,6 +4,7 @@
 #include "commandlinefault.h"
 #include "error.h"
 #include "filenumberformat.h"
+#include "importresults.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -66,6 +67,8 @@ int main(int argc, char* argv[]) {
     }
     try {
         return command->run(args.mid(1));
+    } catch (const ResultsTextError& e) {
+        PrintErr(e.placedMessage() + u'\n');
     } catch (const ZvError& e) {
         PrintErr(e.message() + u'\n');
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "folderwatcher.h"
 
+#include "importresults.h"
 #include "importrun.h"
 #include "localfolder.h"
 #include "newfiles.h"
@@ -380,8 +381,11 @@ void FolderWatcher::importFiles(QStringList paths) {
                 // The file being read ended the run: it waits for a change, the others go again.
                 const QString bad = paths.takeAt(loading);
                 m_setAside.insert(bad, StampOf(bad));
+                const auto* placed = dynamic_cast<const ResultsTextError*>(&e);
+                const QString where =
+                    placed && !placed->place().isEmpty() ? u" "_s + placed->place() : QString();
                 m_log(u"not imported %1: %2 (set aside until it changes)%3"_s.arg(
-                    DisplayFileName(bad.mid(m_folder.size())), ErrorText(e),
+                    DisplayFileName(bad.mid(m_folder.size())) + where, ErrorText(e),
                     paths.isEmpty() ? QString() : u"; the others go again"_s));
             } catch (...) {
                 m_log(u"not imported %1; trying again in %2 s"_s.arg(

@@ -129,12 +129,21 @@ struct ResultsImporter::Scan {
     Expect expect = Expect::Idle;
     int count = 0;
     QList<qint32> written;
+    qsizetype line = 0; ///< 1-based number of the line being read
 
     void start() {
         t.reset();
         expect = Expect::Idle;
         count = 0;
         written.clear();
+        line = 0;
+    }
+    /// Raises the error of the text of the line being read again with its place.
+    [[noreturn]] void raisePlaced(const ZvError& e) const {
+        throw ResultsTextError(
+            e.message(), t.TNumber > 0 ? QStringLiteral("line %1 (tournament %2)")
+                                             .arg(QString::number(line), QString::number(t.TNumber))
+                                       : QStringLiteral("line %1").arg(QString::number(line)));
     }
 };
 
@@ -272,20 +281,45 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
 int ResultsImporter::Import(const QStringList& lines) {
     Scan& scan = *m_scan;
     scan.start();
-    for (const QString& line : lines)
-        handleLine(scan, line);
+    try {
+        for (const QString& line : lines) {
+            ++scan.line;
+            handleLine(scan, line);
+        }
+    } catch (const DatabaseError&) {
+        throw; // the database's fault, not the file's
+    } catch (const ZvError& e) {
+        scan.raisePlaced(e);
+    }
     return scan.count;
 }
 
 int ResultsImporter::ImportText(QStringView text) {
     Scan& scan = *m_scan;
     scan.start();
-    ForEachResultsLine(text, [&](QStringView line) { handleLine(scan, line); });
+    try {
+        ForEachResultsLine(text, [&](QStringView line) {
+            ++scan.line;
+            handleLine(scan, line);
+        });
+    } catch (const DatabaseError&) {
+        throw; // the database's fault, not the file's
+    } catch (const ZvError& e) {
+        scan.raisePlaced(e);
+    }
     return scan.count;
 }
 
 const QList<qint32>& ResultsImporter::written() const {
     return m_scan->written;
+}
+
+ResultsTextError::ResultsTextError(const QString& message, QString place)
+    : ZvError(message), m_place(std::move(place)) {}
+
+QString ResultsTextError::placedMessage() const {
+    return (m_file.isEmpty() ? m_place : m_file + u' ' + m_place) + QStringLiteral(": ") +
+           message();
 }
 
 int ImportResults(const QStringList& lines, FeeDatabase& db) {

@@ -6,6 +6,24 @@
 #include <QStringView>
 #include <memory>
 
+/// An error in the text of a results file, with its place. message() is the text the window
+/// shows; the command line and the watcher's log give placedMessage(): "FILE line 12 (tournament
+/// 1207): MESSAGE".
+class ResultsTextError : public ZvError {
+public:
+    ResultsTextError(const QString& message, QString place);
+    /// "line 12 (tournament 1207)", or "line 12" before a tournament number was read.
+    const QString& place() const { return m_place; }
+    /// The file as its run names it; empty until the run sets it.
+    const QString& file() const { return m_file; }
+    void setFile(const QString& file) { m_file = file; }
+    QString placedMessage() const;
+
+private:
+    QString m_place;
+    QString m_file;
+};
+
 /// Writes the tournaments of results files into the fee database. A tournament written again
 /// replaces its Master row and its whole player list: the Detail rows of its number are deleted
 /// before its players are written, also when an earlier block of the same file wrote them. The
@@ -23,8 +41,8 @@ public:
     /// per tournament with fee-paying entries and one Detail row per player of it. Returns the
     /// number of tournaments written. Raises ZvError for a start or stop field that is not an
     /// integer ("'%s' is not a valid integer value") or not a valid date and time ("'%s' is not a
-    /// valid date and time"), and for database errors; rows written before stay in the caller's
-    /// transaction.
+    /// valid date and time") as a ResultsTextError with the place of the line, and for database
+    /// errors; rows written before stay in the caller's transaction.
     int Import(const QStringList& lines);
     /// The same for the whole text of a results file, cut into lines as a line list would be
     /// (ForEachResultsLine), without making the list.

@@ -3,6 +3,7 @@
 #include "feeschema.h"
 #include "filenames.h"
 #include "importedfiles.h"
+#include "importresults.h"
 #include "recordedimport.h"
 #include "runcontrol.h"
 #include "stringlist2.h"
@@ -43,7 +44,12 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                     break;
                 }
                 const LocalSource where = sources.of(file.path);
-                outcome.imported += importer.importText(where.source, where.name, stamp, text);
+                try {
+                    outcome.imported += importer.importText(where.source, where.name, stamp, text);
+                } catch (ResultsTextError& e) {
+                    e.setFile(file.label);
+                    throw;
+                }
             }
             busy.reset();
             if (outcome.imported > 0 && closeFeeTables)

@@ -164,7 +164,7 @@ void TestZvfeeImport::runs_data() {
     QTest::newRow("error ends the run, nothing kept")
         << QStringList{a, bad, b} << 1 << ""
         << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + bad,
-                       "'8:' is not a valid integer value"}
+                       bad + " line 11 (tournament 4): '8:' is not a valid integer value"}
         << QStringList{};
 }
 

@@ -97,6 +97,8 @@ private Q_SLOTS:
     void startAndStop_data();
     void startAndStop();
     void errorKeepsEarlierTournamentsInTransaction();
+    void errorNamesItsLineAndTournament_data();
+    void errorNamesItsLineAndTournament();
     void databaseErrorRaises();
     void importingTwiceGivesSameRows();
     void importAgainReplacesPlayerList_data();
@@ -454,6 +456,35 @@ void TestImportResults::errorKeepsEarlierTournamentsInTransaction() {
     QCOMPARE(f.rows(QStringLiteral("SELECT TNumber FROM Master")), QStringList{"1"});
     f.db.Rollback();
     QCOMPARE(f.rows(QStringLiteral("SELECT TNumber FROM Master")), QStringList{});
+}
+
+void TestImportResults::errorNamesItsLineAndTournament_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("asLines"); // through the line list, else through the text
+    QTest::addColumn<QString>("place");
+    const QString bad = Block({"Number=1207", "Start=2024-05-03 8:00:00"});
+    QTest::newRow("first block") << bad << true << "line 11 (tournament 1207)";
+    QTest::newRow("second block, CR LF")
+        << QString(Block() + bad).replace(QStringLiteral("\n"), QStringLiteral("\r\n")) << false
+        << "line 22 (tournament 1207)";
+    QTest::newRow("after blank lines and a broken block")
+        << QStringLiteral("\n\n") + Block({"-PrizeBonus="}) + bad << false
+        << "line 23 (tournament 1207)";
+}
+
+void TestImportResults::errorNamesItsLineAndTournament() {
+    QFETCH(QString, text);
+    QFETCH(bool, asLines);
+    QFETCH(QString, place);
+    FeeDbFixture f;
+    try {
+        ResultsImporter importer(f.db);
+        asLines ? importer.Import(Lines(text)) : importer.ImportText(text);
+        QFAIL("no error raised");
+    } catch (const ResultsTextError& e) {
+        QCOMPARE(e.message(), QStringLiteral("'8:' is not a valid integer value")); // the window's
+        QCOMPARE(e.place(), place);
+    }
 }
 
 void TestImportResults::databaseErrorRaises() {
