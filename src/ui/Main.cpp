@@ -64,6 +64,7 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
     TRViewForm = new TTRViewForm(this);
     TRViewForm->setMessages(m_messages);
     TRViewForm->FormCreate();
+    connectHabits();
 }
 
 TMainForm::~TMainForm() = default;

@@ -200,6 +200,9 @@ public:
     /// The listing run: empties the tab, opens the folder browser on the start folder, and
     /// lists the chosen folder's "TR*.txt" entries ("No files found" when there are none).
     void ListLocalFiles();
+    /// The end of the listing run once a folder is chosen: lists its "TR*.txt" entries, as a
+    /// drop of the folder, F5 and "zvfeestats FOLDER" do too.
+    void ListLocalFolder(const QString& folder);
     /// Imports the selected items of TRLocalList, in list order, in one run.
     void ImportLocalFiles();
 
@@ -265,6 +268,20 @@ public:
     /// other close of the view (another entry, a date), which leaves it showing why there is
     /// nothing to draw.
     void RedrawChart();
+
+    // ---- Drop, shortcuts and the first-run hint (MainHabits.cpp) ------------------------------
+    /// Drops onto TRLocalList, the keys F5, Ctrl+E, Ctrl+Q and the viewer's Ctrl+F, the hint in
+    /// the empty local list.
+    void connectHabits();
+    /// A drop of files or a folder onto TRLocalList: a folder is listed as if chosen in the
+    /// folder browser; TR*.txt files list their folder with them selected. False, with nothing
+    /// changed, when the drop holds neither.
+    bool TRLocalListDrop(const QStringList& paths);
+    /// F5: the Tournament Results page lists again the folder or server shown (the folder
+    /// browser when no folder is shown yet); the Reports page runs "Load".
+    void RefreshKeyPress();
+    /// Ctrl+E: "Export" of the Reports page, when that page is shown.
+    void ExportKeyPress();
 
     // ---- About box (MainAbout.cpp) ------------------------------------------------------------
     /// F1 opens the About box; the window gets no other control for it.

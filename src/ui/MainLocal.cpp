@@ -142,7 +142,11 @@ void TMainForm::ListLocalFiles() {
     }
     if (folder.isEmpty()) // cancelled, or an item without a path
         return;
+    ListLocalFolder(folder);
+}
 
+void TMainForm::ListLocalFolder(const QString& folder) {
+    TRLocalList->clear();
     LastFolder = folder;
     LocalFolder->setText(folder);
     const QStringList names = ListResultsFiles(folder);

@@ -13,7 +13,8 @@ QString AboutText(const QString& databasePath, bool databaseOpen, const QString&
     return QStringLiteral("ZV Fee Stats %1\n\n"
                           "Fee database: %2%3\n"
                           "Settings file: %4\n\n"
-                          "Qt %5, SQLite %6")
+                          "Qt %5, SQLite %6\n\n"
+                          "Licensed under the GNU General Public License, version 3 or later.")
         .arg(ProgramVersion(), QDir::toNativeSeparators(QFileInfo(databasePath).absoluteFilePath()),
              databaseOpen ? QString() : QStringLiteral(" (not open)"),
              QDir::toNativeSeparators(settingsFile), QString::fromLatin1(qVersion()),

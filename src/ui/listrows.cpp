@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QPainter>
 
 QFont FixedPitchListFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -20,4 +21,23 @@ void ResultsList::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         Q_EMIT doubleClickedAnywhere();
+}
+
+void ResultsList::setEmptyHint(const QString& hint) {
+    if (hint == m_emptyHint)
+        return;
+    m_emptyHint = hint;
+    viewport()->update();
+}
+
+void ResultsList::paintEvent(QPaintEvent* event) {
+    QListWidget::paintEvent(event);
+    if (!showsEmptyHint())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.setFont(window()->font());
+    const int margin = QFontMetrics(window()->font()).height();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignCenter | Qt::TextWordWrap, m_emptyHint);
 }

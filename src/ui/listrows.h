@@ -23,9 +23,19 @@ class ResultsList : public QListWidget {
 public:
     using QListWidget::QListWidget;
 
+    /// A grey text painted in the middle of the list while it has no items; empty for none.
+    /// It is no item: it is never selected, counted, imported or viewed.
+    void setEmptyHint(const QString& hint);
+    /// Whether the hint is painted now.
+    bool showsEmptyHint() const { return count() == 0 && !m_emptyHint.isEmpty(); }
+
 Q_SIGNALS:
     void doubleClickedAnywhere();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_emptyHint;
 };

@@ -1,4 +1,4 @@
-// zvfeestats: the window program. It takes no arguments but --help and --version.
+// zvfeestats: the window program. It takes --help, --version or a results folder to list.
 
 #include "Main.h"
 #include "filenumberformat.h"
@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     TMainForm form;
     app.setMessages(&form.messages());
     form.ShowAtStart();
+    if (!commandLine.folder.isEmpty())
+        form.runGuarded([&] { form.ListLocalFolder(commandLine.folder); });
 
     // Used only by scripts/screenshot: grab every page once the window is up, then end.
     const QString shots = qEnvironmentVariable("ZVFEE_SCREENSHOT_DIR");

@@ -4,6 +4,7 @@
 #include "version.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -16,26 +17,36 @@ WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
                                            QStringLiteral("Shows the version and ends."));
     parser.addOption(helpOption);
     parser.addOption(versionOption);
+    parser.addPositionalArgument(
+        QStringLiteral("FOLDER"),
+        QStringLiteral("A folder of TR*.txt results files, listed at start "
+                       "as if chosen with \"Get Tourney Results List\"."),
+        QStringLiteral("[FOLDER]"));
 
     WindowCommandLine result;
     QString fault;
     if (!parser.parse(arguments))
         fault = CommandLineFault(parser, arguments);
-    else if (!parser.positionalArguments().isEmpty())
-        fault = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
+    else if (parser.positionalArguments().size() > 1)
+        fault = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[1]);
+    else if (!parser.positionalArguments().isEmpty() &&
+             !QFileInfo(parser.positionalArguments()[0]).isDir())
+        fault = QStringLiteral("'%1' is not a folder").arg(parser.positionalArguments()[0]);
     if (!fault.isEmpty()) {
         result.exitCode = 2;
         result.err =
-            QStringLiteral("zvfeestats: %1 (it takes only --help and --version)\n").arg(fault);
+            QStringLiteral("zvfeestats: %1 (it takes --help, --version or a FOLDER)\n").arg(fault);
     } else if (parser.isSet(helpOption)) {
         result.exitCode = 0;
-        result.out = QStringLiteral("Usage: zvfeestats [OPTION]\n\n") +
+        result.out = QStringLiteral("Usage: zvfeestats [OPTION] [FOLDER]\n\n") +
                      parser.helpText().section(u'\n', 1).trimmed() +
                      QStringLiteral("\n\nThe fee database and the settings file are listed in "
                                     "zvfeestats(1); F1 in the window shows the ones in use.\n");
     } else if (parser.isSet(versionOption)) {
         result.exitCode = 0;
         result.out = QStringLiteral("zvfeestats %1\n").arg(ProgramVersion());
+    } else if (!parser.positionalArguments().isEmpty()) {
+        result.folder = QFileInfo(parser.positionalArguments()[0]).absoluteFilePath();
     }
     return result;
 }

@@ -4,15 +4,16 @@
 #include <QStringList>
 #include <optional>
 
-/// What the command line of the window program asks for. It takes only --help and --version;
-/// every other argument is a fault. Read before any window exists, so both work without a
-/// display.
+/// What the command line of the window program asks for. It takes --help, --version or one
+/// FOLDER to list at start; every other argument is a fault. Read before any window exists, so both
+/// work without a display.
 struct WindowCommandLine {
     /// Set when the program ends at once with this status: 0 after --help or --version, 2 for a
     /// wrong command line.
     std::optional<int> exitCode;
-    QString out; ///< for standard output
-    QString err; ///< for standard error: one line naming the fault
+    QString out;    ///< for standard output
+    QString err;    ///< for standard error: one line naming the fault
+    QString folder; ///< the results folder to list at start; empty for none
 };
 
 /// arguments: as the program got them, the program's own name first.

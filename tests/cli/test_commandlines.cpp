@@ -38,15 +38,18 @@ void TestCommandLines::run_data() {
         << "zvfeestats" << QStringList{"--version"} << 0 << "zvfeestats " + version + "\n"
         << "";
     QTest::newRow("zvfeestats --help")
-        << "zvfeestats" << QStringList{"-h"} << 0 << "Usage: zvfeestats [OPTION]\n"
+        << "zvfeestats" << QStringList{"-h"} << 0 << "Usage: zvfeestats [OPTION] [FOLDER]\n"
         << "";
     QTest::newRow("zvfeestats, unknown option")
         << "zvfeestats" << QStringList{"--db=x.db3"} << 2 << ""
-        << "zvfeestats: unknown option '--db' (it takes only --help and --version)\n";
-    QTest::newRow("zvfeestats, an argument")
+        << "zvfeestats: unknown option '--db' (it takes --help, --version or a FOLDER)\n";
+    QTest::newRow("zvfeestats, a file")
         << "zvfeestats" << QStringList{"TR2024-05-03 A.txt"} << 2 << ""
-        << "zvfeestats: unexpected argument 'TR2024-05-03 A.txt' (it takes only --help and "
-           "--version)\n";
+        << "zvfeestats: 'TR2024-05-03 A.txt' is not a folder (it takes --help, --version or a "
+           "FOLDER)\n";
+    QTest::newRow("zvfeestats, two folders")
+        << "zvfeestats" << QStringList{"/", "/tmp"} << 2 << ""
+        << "zvfeestats: unexpected argument '/tmp' (it takes --help, --version or a FOLDER)\n";
 }
 
 void TestCommandLines::run() {

@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>

@@ -2,7 +2,7 @@
 # Installs the build into a temporary DESTDIR as the package does (prefix /usr) and tries the
 # installed files: every file in its place, the programs' --version, an import into a fresh
 # HOME landing in the per-user data folder, the desktop entry, the AppStream data and the
-# manual pages through their validators.
+# manual pages through their validators, the licence files and the split into two packages.
 set -euo pipefail
 build="$1"
 work="$(mktemp -d)"
@@ -61,8 +61,36 @@ grep -qx 'ExecStart=/usr/bin/zvfee remote import --new' "$units/zvfee-remote-syn
     fail "zvfee-remote-sync.service: $(grep ExecStart "$units/zvfee-remote-sync.service")"
 
 desktop-file-validate "$usr/share/applications/$id.desktop"
-appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
-    { appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml"; fail "AppStream data"; }
+validated="$(appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml" 2>&1)" ||
+    fail "AppStream data: $validated"
+! grep -qE '^[EW]: ' <<<"$validated" || fail "AppStream data warns: $validated"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$usr/share/metainfo/$id.metainfo.xml" ||
+    fail "AppStream data: project_license"
+
+# The licence: the full GPL 3 text in the sources, a machine-readable copyright file in each
+# package that names it, and the demo server (the one user of cpp-httplib) in a package of its own.
+source="$(dirname "$0")/../.."
+grep -q '^ *Version 3, 29 June 2007$' "$source/LICENSE" &&
+    grep -q '^  17. Interpretation of Sections 15 and 16.$' "$source/LICENSE" ||
+    fail "LICENSE is not the whole GPL 3 text"
+for doc in zvfeestats zvfeestats-demo-server; do
+    copyright="$usr/share/doc/$doc/copyright"
+    [ -f "$copyright" ] || fail "not installed: share/doc/$doc/copyright"
+    head -n1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "$doc/copyright is not machine-readable"
+    grep -qx 'License: GPL-3.0+' "$copyright" && grep -q '/usr/share/common-licenses/GPL-3' "$copyright" ||
+        fail "$doc/copyright does not name the GPL 3"
+done
+for component in main demo; do
+    DESTDIR="$work/$component" cmake --install "$build" --prefix /usr --component "$component" >/dev/null
+done
+[ -f "$work/main/usr/bin/zvfee" ] && [ ! -e "$work/main/usr/bin/zvfee-demo-server" ] ||
+    fail "the main package holds the demo server, or not zvfee"
+[ "$(find "$work/demo" -type f | sed "s|$work/demo/usr/||" | sort | tr '\n' ' ')" = \
+  "bin/zvfee-demo-server share/doc/zvfeestats-demo-server/changelog.gz share/doc/zvfeestats-demo-server/copyright share/man/man1/zvfee-demo-server.1.gz " ] ||
+    fail "the demo package holds: $(find "$work/demo" -type f)"
+! ldd "$work/main/usr/bin/zvfee" "$work/main/usr/bin/zvfeestats" | grep -q httplib ||
+    fail "the main package's programs link cpp-httplib"
 for page in "$usr"/share/man/man1/*.1.gz; do
     warnings="$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)"
     [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"

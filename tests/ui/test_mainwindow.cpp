@@ -355,6 +355,7 @@ private Q_SLOTS:
         QVERIFY2(box->text().contains("Fee database: " + dbFile() +
                                       "\nSettings file: " + settingsFile() + "\n"),
                  qPrintable(box->text()));
+        QVERIFY(box->text().endsWith(u"GNU General Public License, version 3 or later."));
         QVERIFY(box->textInteractionFlags() & Qt::TextSelectableByMouse);
         box->close();
         const QList<QSize> sizes{{48, 48}, {128, 128}, {256, 256}};

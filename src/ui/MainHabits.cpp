@@ -1,0 +1,147 @@
+// What a desktop program is expected to do beyond its controls: take results files and folders
+// dropped onto the local list, the keys F5, Ctrl+E, Ctrl+Q and the viewer's Ctrl+F, and a hint in
+// the local list before the first folder is chosen.
+
+#include "Main.h"
+#include "TRView.h"
+#include "droppedfiles.h"
+#include "listrows.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QShortcut>
+
+namespace {
+
+/// The hint of the empty local list while no folder was chosen.
+const QString kLocalListHint = QStringLiteral(
+    "Press \"Get Tourney Results List\" to choose the folder of results files, or drop it here.");
+
+QStringList LocalPathsOf(const QMimeData* mime) {
+    QStringList paths;
+    if (mime && mime->hasUrls())
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+    return paths;
+}
+
+/// Takes the drags and drops of the local list's viewport and hands the drops to the window.
+class LocalDropFilter : public QObject {
+public:
+    /// drop: lists the dropped paths; false when they hold nothing to list.
+    LocalDropFilter(QObject* parent, std::function<bool(const QStringList&)> drop)
+        : QObject(parent), m_drop(std::move(drop)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (ResultsOfDrop(LocalPathsOf(drag->mimeData())).folder.isEmpty())
+                drag->ignore();
+            else
+                drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (m_drop(LocalPathsOf(drop->mimeData())))
+                drop->acceptProposedAction();
+            else
+                drop->ignore();
+            return true;
+        }
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    std::function<bool(const QStringList&)> m_drop;
+};
+
+/// "Export (Ctrl+E)": the key in the tooltip of the control it works.
+void ShowKeyInTooltip(QWidget* control, const QString& name, const QKeySequence& key) {
+    control->setToolTip(
+        QStringLiteral("%1 (%2)").arg(name, key.toString(QKeySequence::NativeText)));
+}
+
+} // namespace
+
+void TMainForm::connectHabits() {
+    TRLocalList->setAcceptDrops(true);
+    TRLocalList->viewport()->installEventFilter(
+        new LocalDropFilter(TRLocalList, [this](const QStringList& paths) {
+            bool listed = false;
+            runHandler([&] { listed = TRLocalListDrop(paths); });
+            return listed;
+        }));
+
+    auto* list = qobject_cast<ResultsList*>(TRLocalList);
+    const auto updateHint = [this, list] {
+        list->setEmptyHint(LocalFolder->text().isEmpty() ? kLocalListHint : QString());
+    };
+    connect(LocalFolder, &QLineEdit::textChanged, this, updateHint);
+    updateHint();
+
+    const QKeySequence refresh(Qt::Key_F5);
+    const QKeySequence exportKey(Qt::CTRL | Qt::Key_E);
+    const QKeySequence quit(Qt::CTRL | Qt::Key_Q);
+    const QKeySequence find(Qt::CTRL | Qt::Key_F);
+    connectHandler(new QShortcut(refresh, this), &QShortcut::activated,
+                   &TMainForm::RefreshKeyPress);
+    connectHandler(new QShortcut(exportKey, this), &QShortcut::activated,
+                   &TMainForm::ExportKeyPress);
+    // The same as the close button: FormCloseQuery writes the settings.
+    connect(new QShortcut(quit, this), &QShortcut::activated, this, &QWidget::close);
+    ShowKeyInTooltip(RefreshBtn, RefreshBtn->text(), refresh);
+    ShowKeyInTooltip(LoadSQLBtn, LoadSQLBtn->text(), refresh);
+    ShowKeyInTooltip(ExportBtn, ExportBtn->text(), exportKey);
+
+    TTRViewForm* viewer = TRViewForm;
+    connect(new QShortcut(find, viewer), &QShortcut::activated, viewer, [viewer] {
+        viewer->SearchBox->setFocus(Qt::ShortcutFocusReason);
+        viewer->SearchBox->selectAll();
+    });
+    ShowKeyInTooltip(viewer->SearchBox, QStringLiteral("Find"), find);
+}
+
+bool TMainForm::TRLocalListDrop(const QStringList& paths) {
+    const DroppedResults dropped = ResultsOfDrop(paths);
+    if (dropped.folder.isEmpty())
+        return false;
+    PageControl1->setCurrentWidget(TournamentResultsPage);
+    PageControl2->setCurrentWidget(LocalPage);
+    ListLocalFolder(dropped.folder);
+    bool first = true;
+    for (int row = 0; row < TRLocalList->count(); ++row) {
+        QListWidgetItem* item = TRLocalList->item(row);
+        if (!dropped.names.contains(item->text()))
+            continue;
+        item->setSelected(true);
+        if (first) // the focus mark on the first dropped file, for "View Selected File"
+            TRLocalList->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        first = false;
+    }
+    return true;
+}
+
+void TMainForm::RefreshKeyPress() {
+    if (PageControl1->currentWidget() == ReportPage) {
+        LoadSQLBtnClick();
+        return;
+    }
+    if (PageControl1->currentWidget() != TournamentResultsPage)
+        return;
+    if (PageControl2->currentWidget() == LocalPage && !LocalFolder->text().isEmpty())
+        ListLocalFolder(LocalFolder->text());
+    else
+        RefreshBtnClick();
+}
+
+void TMainForm::ExportKeyPress() {
+    if (PageControl1->currentWidget() == ReportPage)
+        ExportBtnClick();
+}

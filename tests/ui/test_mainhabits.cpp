@@ -1,0 +1,197 @@
+#include "Main.h"
+#include "TRView.h"
+#include "listrows.h"
+#include "settings.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QStringList Texts(const QListWidget* list, bool selectedOnly = false) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        if (!selectedOnly || list->item(row)->isSelected())
+            texts << list->item(row)->text();
+    return texts;
+}
+
+/// How many colours the widget shows: 1 for a blank area.
+int ColoursOf(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(image.pixel(x, y));
+    return int(colours.size());
+}
+} // namespace
+
+class TestMainHabits : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingMessages m_messages;
+    std::unique_ptr<TMainForm> m_form;
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    TMainForm& start() {
+        m_form = std::make_unique<TMainForm>(path(u"ZVFee2.db3"_s), &m_messages);
+        m_form->ShowAtStart();
+        m_form->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_form.get()))
+            qWarning("window not active");
+        return *m_form;
+    }
+
+    /// Drops the paths onto the local list as the window system hands a drop over.
+    void drop(const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        QWidget* viewport = m_form->TRLocalList->viewport();
+        QDragEnterEvent enter(viewport->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        QDropEvent dropped(viewport->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &dropped);
+        QCOMPARE(dropped.isAccepted(), enter.isAccepted());
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
+        m_messages.clear();
+        for (const char* name : {"TR2024-05-01 A.txt", "TR2024-05-02 B.txt", "TR2024-05-03 C.txt"})
+            WriteFileBytes(path(u"results/"_s + QLatin1String(name)), ResultsBlock(1));
+        WriteFileBytes(path(u"results/notes.txt"_s), "x");
+        WriteFileBytes(path(u"other/TR2024-06-01 D.txt"_s), ResultsBlock(2));
+        QDir(m_dir->path()).mkdir(u"empty"_s);
+    }
+    void cleanup() { m_form.reset(); }
+
+    void dropOntoTheLocalList_data() {
+        QTest::addColumn<QStringList>("dropped"); // under the test folder
+        QTest::addColumn<QString>("folder");      // shown afterwards ("" for none)
+        QTest::addColumn<QStringList>("selected");
+        QTest::newRow("a folder") << QStringList{"results"} << "results" << QStringList{};
+        QTest::newRow("two files")
+            << QStringList{"results/TR2024-05-03 C.txt", "results/TR2024-05-01 A.txt"} << "results"
+            << QStringList{"TR2024-05-01 A.txt", "TR2024-05-03 C.txt"};
+        QTest::newRow("files of two folders: the first one's")
+            << QStringList{"results/notes.txt", "other/TR2024-06-01 D.txt",
+                           "results/TR2024-05-02 B.txt"}
+            << "other" << QStringList{"TR2024-06-01 D.txt"};
+        QTest::newRow("a file and a folder: the folder")
+            << QStringList{"results/TR2024-05-02 B.txt", "other"} << "other" << QStringList{};
+        QTest::newRow("no results file") << QStringList{"results/notes.txt"} << "" << QStringList{};
+    }
+    void dropOntoTheLocalList() {
+        QFETCH(QStringList, dropped);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, selected);
+        TMainForm& form = start();
+        form.PageControl1->setCurrentWidget(form.DataPage);
+        QStringList paths;
+        for (const QString& p : dropped)
+            paths << path(p);
+        drop(paths);
+        QCOMPARE(form.LocalFolder->text(), folder.isEmpty() ? QString() : path(folder));
+        QCOMPARE(Texts(form.TRLocalList).size(), folder == u"results" ? 3
+                                                 : folder.isEmpty()   ? 0
+                                                                      : 1);
+        QCOMPARE(Texts(form.TRLocalList, true), selected);
+        if (!folder.isEmpty()) {
+            QCOMPARE(form.PageControl1->currentWidget(), form.TournamentResultsPage);
+            QCOMPARE(form.LFileLabel->text(),
+                     form.TRLocalList->count() == 3 ? u"Files:  3"_s : u"Files:  1"_s);
+        }
+        if (!selected.isEmpty())
+            QCOMPARE(form.TRLocalList->currentItem()->text(), selected.first());
+        QCOMPARE(m_messages.texts(), QStringList());
+    }
+
+    void hintUntilAFolderIsChosen_data() {
+        QTest::addColumn<QString>("listed"); // "" for none
+        QTest::addColumn<bool>("hint");
+        QTest::newRow("at the first start") << "" << true;
+        QTest::newRow("a folder with files") << "results" << false;
+        QTest::newRow("a folder without files") << "empty" << false;
+    }
+    void hintUntilAFolderIsChosen() {
+        QFETCH(QString, listed);
+        QFETCH(bool, hint);
+        TMainForm& form = start();
+        if (!listed.isEmpty())
+            form.ListLocalFolder(path(listed));
+        auto* list = qobject_cast<ResultsList*>(form.TRLocalList);
+        QCOMPARE(list->showsEmptyHint(), hint);
+        if (form.TRLocalList->count() == 0) // painted text, or nothing at all
+            QCOMPARE(ColoursOf(list->viewport()) > 1, hint);
+    }
+
+    void shortcutsAct_data() {
+        QTest::addColumn<QString>("key");
+        QTest::newRow("F5 lists the shown folder again") << "F5";
+        QTest::newRow("F5 on Reports runs Load") << "F5 Reports";
+        QTest::newRow("Ctrl+E exports") << "Ctrl+E";
+        QTest::newRow("Ctrl+Q closes the window") << "Ctrl+Q";
+        QTest::newRow("Ctrl+F in the viewer finds") << "Ctrl+F";
+    }
+    void shortcutsAct() {
+        QFETCH(QString, key);
+        TMainForm& form = start();
+        QWidget* focus = form.RefreshBtn;
+        if (key == u"F5") {
+            form.ListLocalFolder(path(u"results"_s));
+            WriteFileBytes(path(u"results/TR2024-05-04 E.txt"_s), ResultsBlock(4));
+        } else if (key != u"Ctrl+F" && key != u"Ctrl+Q") {
+            form.PageControl1->setCurrentWidget(form.ReportPage);
+            form.SQLMemo->setPlainText(u"SELECT 1 AS x"_s);
+            focus = form.LoadSQLBtn;
+        }
+        if (key == u"Ctrl+F") {
+            form.TRViewForm->open(); // modal, as when it shows a file
+            QApplication::setActiveWindow(form.TRViewForm);
+            QVERIFY(QTest::qWaitForWindowActive(form.TRViewForm));
+            form.TRViewForm->NextBtn->setFocus();
+            QTest::keyClick(form.TRViewForm, Qt::Key_F, Qt::ControlModifier);
+            QCOMPARE(form.TRViewForm->focusWidget(), form.TRViewForm->SearchBox);
+            QVERIFY(form.TRViewForm->SearchBox->toolTip().contains(u"Ctrl+F"_s));
+            form.TRViewForm->close();
+            return;
+        }
+        focus->setFocus();
+        const QKeyCombination combination = key.startsWith(u"F5") ? QKeyCombination(Qt::Key_F5)
+                                            : key == u"Ctrl+E"
+                                                ? QKeyCombination(Qt::CTRL | Qt::Key_E)
+                                                : QKeyCombination(Qt::CTRL | Qt::Key_Q);
+        QTest::keyClick(&form, combination.key(), combination.keyboardModifiers());
+        if (key == u"F5") {
+            QCOMPARE(form.TRLocalList->count(), 4);
+            QVERIFY(form.RefreshBtn->toolTip().contains(u"F5"_s));
+        } else if (key == u"F5 Reports") {
+            QCOMPARE(form.ReportGrid->model()->rowCount(), 1);
+            QVERIFY(form.LoadSQLBtn->toolTip().contains(u"F5"_s));
+        } else if (key == u"Ctrl+E") { // the view is not loaded: Export says so
+            QCOMPARE(m_messages.texts(), QStringList{u"Report table is empty"_s});
+            QVERIFY(form.ExportBtn->toolTip().contains(u"Ctrl+E"_s));
+        } else {
+            QVERIFY(!form.isVisible());
+            QVERIFY(QFile::exists(SettingsStore::DefaultFilePath())); // written as at a close
+        }
+    }
+};
+
+QTEST_MAIN(TestMainHabits)
+#include "test_mainhabits.moc"
