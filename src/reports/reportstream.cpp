@@ -7,58 +7,43 @@
 namespace {
 constexpr qsizetype kPieceBytes = 256 * 1024;
 
-/// One cell, as AppendCsvRow writes the same value held in a view.
-void AppendCell(CsvWriter& writer, sqlite3_value* value, ColumnKind columnKind) {
+/// One cell handed to a writer (CsvWriter or a ReportSink) in the form the same value held in a
+/// view would take; null writes a NULL, which the CSV writer spells by the column's kind.
+template <class Out, class Null>
+void PutCell(Out& out, sqlite3_value* value, ColumnKind columnKind, Null null) {
     const int type = sqlite3_value_type(value);
     if (type == SQLITE_NULL) {
-        writer.null(columnKind);
+        null();
         return;
     }
     switch (CellKindFor(columnKind, type, value)) {
     case ColumnKind::Integer:
-        writer.integer(sqlite3_value_int64(value));
+        out.integer(sqlite3_value_int64(value));
         return;
     case ColumnKind::Float:
-        writer.real(sqlite3_value_double(value));
+        out.real(sqlite3_value_double(value));
         return;
     case ColumnKind::Text: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        writer.text(QByteArrayView(text, sqlite3_value_bytes(value)));
+        out.text(QByteArrayView(text, sqlite3_value_bytes(value)));
         return;
     }
     case ColumnKind::Blob: {
         const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
-        writer.blob(QByteArrayView(blob, sqlite3_value_bytes(value)));
+        out.blob(QByteArrayView(blob, sqlite3_value_bytes(value)));
         return;
     }
     }
 }
 
+/// One cell, as AppendCsvRow writes the same value held in a view.
+void AppendCell(CsvWriter& writer, sqlite3_value* value, ColumnKind columnKind) {
+    PutCell(writer, value, columnKind, [&] { writer.null(columnKind); });
+}
+
 /// One cell, as WriteViewRows hands over the same value held in a view.
 void SinkCell(ReportSink& sink, sqlite3_value* value, ColumnKind columnKind) {
-    const int type = sqlite3_value_type(value);
-    if (type == SQLITE_NULL) {
-        sink.null();
-        return;
-    }
-    switch (CellKindFor(columnKind, type, value)) {
-    case ColumnKind::Integer:
-        sink.integer(sqlite3_value_int64(value));
-        return;
-    case ColumnKind::Float:
-        sink.real(sqlite3_value_double(value));
-        return;
-    case ColumnKind::Text: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        sink.text(QByteArrayView(text, sqlite3_value_bytes(value)));
-        return;
-    }
-    case ColumnKind::Blob: {
-        const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
-        sink.blob(QByteArrayView(blob, sqlite3_value_bytes(value)));
-        return;
-    }
-    }
+    PutCell(sink, value, columnKind, [&] { sink.null(); });
 }
 } // namespace
 
