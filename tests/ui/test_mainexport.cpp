@@ -1,0 +1,194 @@
+#include "mainreportsfixture.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+
+namespace {
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestMainExport : public QObject, MainReportsFixture {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { setUpForm(); }
+    void cleanup() { m_form.reset(); }
+
+    void exportBeforeLoadIsEmpty() {
+        choose(1);
+        form().ExportBtn->click();
+        QCOMPARE(m_chooser->asked, 0);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Error);
+        QCOMPARE(m_messages.shown[0].second, QStringLiteral("Report table is empty"));
+    }
+
+    void cancelledExportDoesNothing() {
+        load(QStringLiteral("SELECT * FROM Master"));
+        QTest::keyClick(form().ReportGrid, Qt::Key_Down);
+        form().ExportBtn->click();
+        QCOMPARE(m_chooser->asked, 1);
+        QVERIFY(m_messages.shown.isEmpty());
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 2 of 3"));
+    }
+
+    void exportWritesTheFileAndReturnsToRowOne() {
+        choose(1);
+        form().LoadSQLBtn->click();
+        form().ReportGrid->setFocus();
+        QTest::keyClick(form().ReportGrid, Qt::Key_Down);
+        QTest::keyClick(form().ReportGrid, Qt::Key_Down);
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 3 of 7"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("fees.csv"));
+        form().ExportBtn->click();
+        // The same bytes as "zvfee report" writes for the same statement.
+        QCOMPARE(ReadAll(m_chooser->answer),
+                 ReadAll(TestDataPath(QStringLiteral("reportcsv/fees-by-player.csv"))));
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Information);
+        // (its second line counts what Windows-1252 lacks: exportSaysWhatWindows1252Lost)
+        QCOMPARE(m_messages.shown[0].second.section(u'\n', 0, 0),
+                 QStringLiteral("Report table saved"));
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 7"));
+        QCOMPARE(form().ReportGrid->currentIndex().row(), 0);
+    }
+
+    void exportInUtf8() {
+        choose(1);
+        form().LoadSQLBtn->click();
+        m_chooser->answer = m_dir->filePath(QStringLiteral("fees-utf8.csv"));
+        m_chooser->encoding = CsvEncoding::Utf8;
+        form().ExportBtn->click();
+        QCOMPARE(ReadAll(m_chooser->answer),
+                 ReadAll(TestDataPath(QStringLiteral("reportcsv/fees-by-player-utf8.csv"))));
+    }
+
+    void exportThatCannotBeWrittenShowsTheGeneralError() {
+        load(QStringLiteral("SELECT * FROM Master"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("gone/fees.csv"));
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QVERIFY2(m_messages.shown[0].second.startsWith(
+                     QStringLiteral("Cannot create file \"%1\". ").arg(m_chooser->answer)),
+                 qPrintable(m_messages.shown[0].second));
+        QVERIFY(m_messages.shown[0].second.endsWith(u'.'));
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 3"));
+    }
+
+    // The open database is never replaced by an export, by any of its names.
+    void exportOntoTheDatabaseIsRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the database") << "ZVFee2.db3";
+        QTest::newRow("a symbolic link to it") << "link.csv";
+        QTest::newRow("its journal, not made yet") << "ZVFee2.db3-journal";
+    }
+    void exportOntoTheDatabaseIsRefused() {
+        QFETCH(QString, name);
+        const QString db = m_dir->filePath(QStringLiteral("ZVFee2.db3"));
+        QVERIFY(QFile::link(db, m_dir->filePath(QStringLiteral("link.csv"))));
+        const QByteArray before = ReadAll(db);
+        load(QStringLiteral("SELECT * FROM Master"));
+        m_chooser->answer = m_dir->filePath(name);
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.texts(),
+                 QStringList{QStringLiteral("Cannot write \"%1\": it is the fee database.")
+                                 .arg(m_chooser->answer)});
+        QCOMPARE(m_messages.shown[0].first, MessageKind::GeneralError);
+        QVERIFY(ReadAll(db) == before);
+        QVERIFY(!QFile::exists(db + QStringLiteral("-journal")));
+    }
+
+    void saveDialogIsSetUpAsTheExportShowsIt() {
+        QFileDialog dialog;
+        ExportSaveDialog::Configure(dialog, QString());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Export data to CSV file"));
+        QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(dialog.nameFilters(),
+                 QStringList({"CSV files (*.csv)", "CSV UTF-8 (*.csv)", "Excel workbook (*.xlsx)",
+                              "Text files (*.txt)", "All files (*.*)"}));
+        QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("CSV files (*.csv)"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("csv"));
+        QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        dialog.selectNameFilter(ExportSaveDialog::kXlsxFilter);
+        Q_EMIT dialog.filterSelected(ExportSaveDialog::kXlsxFilter);
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("xlsx"));
+    }
+
+    /// A Windows-1252 file that lost characters says how many, in the same box.
+    void exportSaysWhatWindows1252Lost_data() {
+        QTest::addColumn<CsvEncoding>("encoding");
+        QTest::addColumn<QString>("saved");
+        const QString lost = QStringLiteral(
+            "Report table saved\n4 characters could not be written in Windows-1252 and were "
+            "saved as \"?\". Choose \"CSV UTF-8\" to keep them.");
+        QTest::newRow("Windows-1252") << CsvEncoding::Windows1252 << lost;
+        QTest::newRow("UTF-8 keeps them") << CsvEncoding::Utf8 << "Report table saved";
+    }
+    void exportSaysWhatWindows1252Lost() {
+        QFETCH(CsvEncoding, encoding);
+        QFETCH(QString, saved);
+        load(QStringLiteral("SELECT '\u0141\u00f3d\u017a \U0001F3B2' AS Name, '\u4e2d' AS More"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("lost.csv"));
+        m_chooser->encoding = encoding;
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Information);
+        QCOMPARE(m_messages.shown[0].second, saved);
+    }
+
+    void exportAsWorkbook() {
+        load(QStringLiteral("SELECT * FROM Master"));
+        m_chooser->answer = m_dir->filePath(QStringLiteral("fees.xlsx"));
+        m_chooser->format = ReportFormat::Xlsx;
+        form().ExportBtn->click();
+        QCOMPARE(ReadAll(m_chooser->answer).left(2), QByteArray("PK")); // a zip container
+        QCOMPARE(m_messages.texts(), QStringList{"Report table saved"});
+        QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 3"));
+    }
+
+    void saveDialogRemembersTheLastNameAndType() {
+        ExportSaveDialog dialog(&form());
+        const QString folder = m_dir->path();
+        QStringList shownWith;
+        int answered = 0;
+        // Answers the modal dialog once it is up: records what it shows, types a name.
+        auto answer = [&](const QString& typed) {
+            QTimer::singleShot(0, [&, typed] {
+                auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                shownWith << box->directory().absolutePath();
+                box->setDirectory(folder);
+                box->selectFile(typed);
+                box->selectNameFilter(ExportSaveDialog::kUtf8Filter);
+                ++answered;
+                QMetaObject::invokeMethod(box, "accept");
+            });
+        };
+        answer(QStringLiteral("first"));
+        QCOMPARE(dialog.chooseExportFile(), folder + QStringLiteral("/first.csv"));
+        QCOMPARE(dialog.lastFileName(), folder + QStringLiteral("/first.csv"));
+        QCOMPARE(dialog.chosenEncoding(), CsvEncoding::Utf8);
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shownWith << box->directory().absolutePath() << box->selectedNameFilter();
+            ++answered;
+            box->reject();
+        });
+        QCOMPARE(dialog.chooseExportFile(), QString());
+        QCOMPARE(answered, 2);
+        QCOMPARE(shownWith.value(1), folder);
+        QCOMPARE(shownWith.value(2), ExportSaveDialog::kUtf8Filter);
+        QCOMPARE(dialog.lastFileName(), folder + QStringLiteral("/first.csv"));
+    }
+};
+
+QTEST_MAIN(TestMainExport)
+#include "test_mainexport.moc"
