@@ -4,8 +4,8 @@
 // medians). Memory is the peak resident size above the start (VmHWM, reset before each run);
 // "beyond the engine" is ours less the plain read's, per Detail row.
 //
-//   bench_window [--rows N] [--db FILE] [--runs K] [--moves]
-//   (--moves: one Open and the master moves only)
+//   bench_window [--rows N] [--db FILE] [--runs K] [--moves] [--only open|moves|detail|player]
+//   (--moves: one Open and the master moves only; --only: that case alone, for a profiler)
 
 #include "Main.h"
 #include "benchsupport.h"
@@ -109,8 +109,12 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const BenchOptions options = ParseBenchOptions(
-        app.arguments(), "bench_window [--rows N] [--db FILE] [--runs K] [--moves]");
+    const BenchOptions options =
+        ParseBenchOptions(app.arguments(), "bench_window [--rows N] [--db FILE] [--runs K] "
+                                           "[--moves] [--only open|moves|detail|player]");
+    const qsizetype onlyAt = options.rest.indexOf(QStringLiteral("--only"));
+    const QString only = onlyAt >= 0 ? options.rest.value(onlyAt + 1) : QString();
+    const auto wanted = [&only](const char* name) { return only.isEmpty() || only == name; };
     EnsureBenchDatabase(options.db, options.rows);
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
                 form.width(), form.height(), options.runs);
     PrintComparisonHeader();
     // --moves: the master moves alone, after one Open (for a profiler).
-    const bool movesOnly = options.rest.contains(QStringLiteral("--moves"));
+    const bool movesOnly = options.rest.contains(QStringLiteral("--moves")) || only == "moves";
     if (movesOnly) {
         QTest::mouseClick(form.DBOpenBtn, Qt::LeftButton);
         Settle();
@@ -145,7 +149,7 @@ int main(int argc, char** argv) {
             PlainRead(raw, form.DetailSQL);
         });
     };
-    if (!movesOnly) {
+    if (!movesOnly && wanted("open")) {
         PlainRead(raw, form.MasterSQL);
         PlainRead(raw, form.DetailSQL);
         const Comparison open = Alternate(
@@ -184,6 +188,13 @@ int main(int argc, char** argv) {
 
     // Master moves: the Down key in the master grid, each with the detail grid, both status
     // lines and the paint that follows.
+    if (!only.isEmpty() && !movesOnly) {
+        if (wanted("detail"))
+            CompareReport(form, raw, QStringLiteral("Detail only"), options.runs, detailRows);
+        if (wanted("player"))
+            CompareReport(form, raw, QStringLiteral("Fees by Player"), options.runs, detailRows);
+        return 0;
+    }
     form.MasterGrid->setFocus();
     Settle();
     std::vector<double> moveMs;

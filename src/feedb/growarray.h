@@ -33,6 +33,13 @@ public:
             grow();
         m_data[m_size++] = value;
     }
+    /// Room for n more values at the end, to be written there and then committed (grown).
+    T* reserveMore(size_t n) {
+        while (m_capacity - m_size < n)
+            grow();
+        return m_data + m_size;
+    }
+    void grown(size_t n) { m_size += n; }
     const T& operator[](size_t i) const { return m_data[i]; }
     T& operator[](size_t i) { return m_data[i]; }
     size_t size() const { return m_size; }

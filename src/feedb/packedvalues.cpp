@@ -58,8 +58,95 @@ void PackedValues::pushCode(quint64 value) {
     ++m_size;
 }
 
+void PackedValues::append(const quint64* values, size_t n) {
+    // Each loop stops where its form no longer suits the values; the rest goes on in the next.
+    while (n > 0) {
+        size_t done = 0;
+        switch (m_form) {
+        case Form::Runs:
+            done = appendRuns(values, n);
+            break;
+        case Form::Small:
+            done = appendSmall(values, n);
+            break;
+        case Form::Dict:
+            done = appendCodes(values, n);
+            break;
+        case Form::Plain:
+            std::copy(values, values + n, m_plain.reserveMore(n));
+            m_plain.grown(n);
+            m_size += n;
+            done = n;
+            break;
+        }
+        if (done == 0) { // the form changes with this value
+            push_back(*values);
+            done = 1;
+        }
+        values += done;
+        n -= done;
+    }
+}
+
+size_t PackedValues::appendRuns(const quint64* values, size_t n) {
+    size_t i = 0;
+    if (m_size > 0) {
+        const quint64 last = m_runValues[m_runValues.size() - 1];
+        while (i < n && values[i] == last)
+            ++i;
+        m_runEnds[m_runEnds.size() - 1] += i;
+        m_size += i;
+    }
+    while (i < n) {
+        if (m_runValues.size() >= kRunsToTell && m_runValues.size() * kRowsPerRun > m_size)
+            return i; // no longer runs: push_back changes the form
+        const quint64 value = values[i];
+        size_t end = i + 1;
+        while (end < n && values[end] == value)
+            ++end;
+        m_runValues.push_back(value);
+        m_size += end - i;
+        m_runEnds.push_back(m_size);
+        i = end;
+    }
+    return n;
+}
+
+size_t PackedValues::appendSmall(const quint64* values, size_t n) {
+    quint16* out = m_codes.reserveMore(n);
+    size_t i = 0;
+    for (; i < n && values[i] < kMaxCodes; ++i)
+        out[i] = quint16(values[i]);
+    m_codes.grown(i);
+    m_size += i;
+    return i;
+}
+
+size_t PackedValues::appendCodes(const quint64* values, size_t n) {
+    if (m_table.empty())
+        return 0; // push_back makes the table
+    quint16* out = m_codes.reserveMore(n);
+    size_t i = 0;
+    for (; i < n; ++i) {
+        // The first slot holds the value nearly always: only a miss leaves this loop.
+        const quint64 value = values[i];
+        const quint32 entry = m_table[HashSlot(value, m_table.size() - 1)];
+        if (entry != 0 && m_dict[entry - 1] == value) {
+            out[i] = quint16(entry - 1);
+            continue;
+        }
+        const size_t code = codeOf(value);
+        if (code == kMaxCodes)
+            break;
+        out[i] = quint16(code);
+    }
+    m_codes.grown(i);
+    m_size += i;
+    return i;
+}
+
 size_t PackedValues::codeOf(quint64 value) {
-    if (m_dict.size() * 2 >= m_table.size())
+    if (m_dict.size() * 4 >= m_table.size())
         growTable();
     const size_t mask = m_table.size() - 1;
     for (size_t slot = HashSlot(value, mask);; slot = (slot + 1) & mask) {
@@ -77,7 +164,7 @@ size_t PackedValues::codeOf(quint64 value) {
 }
 
 void PackedValues::growTable() {
-    const size_t slots = std::max<size_t>(256, m_table.size() * 2);
+    const size_t slots = std::max<size_t>(1024, m_table.size() * 2);
     m_table.assign(slots, 0);
     const size_t mask = slots - 1;
     for (size_t code = 0; code < m_dict.size(); ++code) {

@@ -55,6 +55,9 @@ public:
         }
     }
 
+    /// Appends n values, as many push_back calls would, in a loop made for the current form.
+    void append(const quint64* values, size_t n);
+
     quint64 operator[](size_t row) const {
         switch (m_form) {
         case Form::Runs:
@@ -84,6 +87,9 @@ private:
 
     void pushRun(quint64 value);
     void pushCode(quint64 value);
+    size_t appendRuns(const quint64* values, size_t n);
+    size_t appendSmall(const quint64* values, size_t n);
+    size_t appendCodes(const quint64* values, size_t n);
     void toDict();
     void toPlain();
     size_t runOf(size_t row) const;
