@@ -9,9 +9,13 @@ namespace {
 constexpr size_t kRowsPerRun = 4;
 constexpr size_t kRunsToTell = 1024;
 
+/// A slot for a value, mixed well enough in its low bits for the bit patterns of doubles, which
+/// differ only in their upper bits (murmur3's finaliser).
 size_t HashSlot(quint64 value, size_t mask) {
     value ^= value >> 33;
     value *= 0xff51afd7ed558ccdULL;
+    value ^= value >> 33;
+    value *= 0xc4ceb9fe1a85ec53ULL;
     value ^= value >> 33;
     return size_t(value) & mask;
 }
