@@ -44,6 +44,7 @@ public:
     const T& operator[](size_t i) const { return m_data[i]; }
     T& operator[](size_t i) { return m_data[i]; }
     size_t size() const { return m_size; }
+    const T* data() const { return m_data; }
     const T* begin() const { return m_data; }
     const T* end() const { return m_data + m_size; }
     operator std::span<const T>() const { return {m_data, m_size}; }

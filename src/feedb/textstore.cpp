@@ -87,23 +87,30 @@ quint32 TextStore::intern(QByteArrayView bytes) {
 }
 
 void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) {
-    constexpr size_t kBatch = 64;
-    quint32 hashes[kBatch];
-    for (size_t start = 0; start < values.size(); start += kBatch) {
-        const size_t n = std::min(kBatch, values.size() - start);
-        const std::span<const QByteArrayView> batch = values.subspan(start, n);
-        const size_t mask = m_slots.size() - 1;
-        for (size_t i = 0; i < n; ++i) {
-            hashes[i] = hashOf(batch[i]);
-            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+    // A pipeline over the values: the slot of a value is fetched kSlotAhead values before its
+    // record, and its record kRecordAhead values before it is interned, so that the waits for
+    // memory overlap with the work on the values in between.
+    constexpr size_t kRecordAhead = 4;
+    constexpr size_t kSlotAhead = 4;
+    constexpr size_t kRing = 16; // > kRecordAhead + kSlotAhead, a power of two
+    quint32 hashes[kRing];
+    const size_t n = values.size();
+    for (size_t i = 0; i < n + kSlotAhead + kRecordAhead; ++i) {
+        const size_t mask = m_slots.size() - 1; // interning may grow the table
+        if (i < n) {
+            hashes[i % kRing] = hashOf(values[i]);
+            __builtin_prefetch(&m_slots[hashes[i % kRing] & mask]);
         }
-        for (size_t i = 0; i < n; ++i) {
-            const quint64 held = m_slots[hashes[i] & mask];
-            if (held != 0 && quint32(held >> 32) == hashes[i])
+        if (i >= kSlotAhead && i - kSlotAhead < n) {
+            const quint32 hash = hashes[(i - kSlotAhead) % kRing];
+            const quint64 held = m_slots[hash & mask];
+            if (held != 0 && quint32(held >> 32) == hash)
                 __builtin_prefetch(m_arena.data() + (quint32(held) - 1));
         }
-        for (size_t i = 0; i < n; ++i)
-            ids[start + i] = intern(batch[i], hashes[i]);
+        if (i >= kSlotAhead + kRecordAhead) {
+            const size_t j = i - kSlotAhead - kRecordAhead;
+            ids[j] = intern(values[j], hashes[j % kRing]);
+        }
     }
 }
 
@@ -120,11 +127,12 @@ quint32 TextStore::intern(QByteArrayView bytes, quint32 hash) {
         throw ZvError(QStringLiteral("Too many distinct texts in one result"));
     const auto id = quint32(m_offsets.size());
     const auto length = quint32(bytes.size());
-    m_arena.resize(offset + 8 + length);
-    std::memcpy(m_arena.data() + offset, &id, 4);
-    std::memcpy(m_arena.data() + offset + 4, &length, 4);
+    char* record = m_arena.reserveMore(8 + length);
+    std::memcpy(record, &id, 4);
+    std::memcpy(record + 4, &length, 4);
     if (length > 0)
-        std::memcpy(m_arena.data() + offset + 8, bytes.data(), length);
+        std::memcpy(record + 8, bytes.data(), length);
+    m_arena.grown(8 + length);
     m_offsets.push_back(quint32(offset));
     m_slots[size_t(slot)] = (quint64(hash) << 32) | (offset + 1);
     if (m_offsets.size() * 2 > m_slots.size())
@@ -149,13 +157,20 @@ QByteArrayView TextStore::bytes(quint32 id) const {
 }
 
 void TextStore::clear() {
-    std::vector<char>().swap(m_arena);
-    std::vector<quint32>().swap(m_offsets);
-    m_slots.assign(kInitialSlots, 0);
+    m_arena.clear();
+    m_offsets.clear();
+    m_slots = emptySlots(kInitialSlots);
+}
+
+GrowArray<quint64> TextStore::emptySlots(size_t count) {
+    GrowArray<quint64> slots;
+    std::memset(slots.reserveMore(count), 0, count * sizeof(quint64));
+    slots.grown(count);
+    return slots;
 }
 
 void TextStore::grow() {
-    std::vector<quint64> slots(m_slots.size() * 2, 0);
+    GrowArray<quint64> slots = emptySlots(m_slots.size() * 2);
     const qsizetype mask = qsizetype(slots.size()) - 1;
     for (const quint64 held : m_slots) {
         if (held == 0)
