@@ -21,13 +21,24 @@ quint64 Load8(const char* p) {
     return word;
 }
 
-/// The bytes of a string of at most 8 bytes as one word, the rest zero. An empty value may come
-/// without any bytes at all (SQLite gives a null pointer for an empty blob).
-quint64 LoadShort(const char* p, qsizetype n) {
-    quint64 word = 0;
-    if (n > 0)
-        std::memcpy(&word, p, size_t(n));
+quint64 Load4(const char* p) {
+    quint32 word;
+    std::memcpy(&word, p, 4);
     return word;
+}
+
+/// The bytes of a string of at most 8 bytes as one word that tells it from any other string of
+/// that length: two overlapping 4-byte loads, or the first, middle and last byte of a shorter
+/// one. Fixed-size loads and a branch that a column of similar texts predicts well cost far less
+/// than a copy of a varying size. An empty value may come without any bytes at all (SQLite gives
+/// a null pointer for an empty blob).
+[[gnu::always_inline]] inline quint64 LoadShort(const char* p, qsizetype n) {
+    if (n >= 4)
+        return Load4(p) | (Load4(p + n - 4) << 32);
+    if (n == 0)
+        return 0;
+    const auto byte = [p](qsizetype i) { return quint64(static_cast<unsigned char>(p[i])); };
+    return byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16);
 }
 
 quint64 Mix(quint64 h) {
@@ -40,7 +51,7 @@ quint64 Mix(quint64 h) {
 /// Equal bytes, for the short texts that fill most cells without a library call.
 bool SameBytes(const char* a, const char* b, qsizetype n) {
     if (n <= 8)
-        return n == 0 || LoadShort(a, n) == LoadShort(b, n);
+        return LoadShort(a, n) == LoadShort(b, n);
     if (n <= 16)
         return Load8(a) == Load8(b) && Load8(a + n - 8) == Load8(b + n - 8);
     return std::memcmp(a, b, size_t(n)) == 0;
