@@ -50,6 +50,8 @@ public:
     operator std::span<const T>() const { return {m_data, m_size}; }
 
     void clear() { GrowArray().swap(*this); }
+    /// Drops the values but keeps the block, to be filled again.
+    void clearKeepingBlock() { m_size = 0; }
     void swap(GrowArray& other) noexcept {
         std::swap(m_data, other.m_data);
         std::swap(m_size, other.m_size);
