@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <bit>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -31,7 +32,7 @@ struct Batch {
     std::unique_ptr<quint64[]> words; ///< left uninitialised: only the rows read are used
     std::unique_ptr<quint32[]> sizes;
     std::unique_ptr<Tag[]> tags;
-    std::vector<char> bytes;
+    GrowArray<char> bytes;
     std::vector<char> odd; ///< by column: some cell of this batch is not Held
 
     size_t at(size_t column, size_t row) const { return column * kRows + row; }
@@ -40,7 +41,7 @@ struct Batch {
     }
     void clear() {
         rows = 0;
-        bytes.clear();
+        bytes.clearKeepingBlock();
         std::fill(odd.begin(), odd.end(), 0);
     }
 };
@@ -108,8 +109,10 @@ private:
         batch.words[cell] = batch.bytes.size();
         batch.sizes[cell] = quint32(size);
         batch.tags[cell] = tag;
-        const auto* first = static_cast<const char*>(data);
-        batch.bytes.insert(batch.bytes.end(), first, first + size);
+        if (size > 0) {
+            std::memcpy(batch.bytes.reserveMore(size_t(size)), data, size_t(size));
+            batch.bytes.grown(size_t(size));
+        }
     }
 
     /// The general path: any value in a column of any kind (CellKindFor).
