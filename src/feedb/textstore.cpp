@@ -60,7 +60,7 @@ bool SameBytes(const char* a, const char* b, qsizetype n) {
 
 /// A fast hash of short byte strings (names, dates): it runs once per text cell, so it must cost
 /// little more than reading the cell. Up to 16 bytes take two loads and two multiplications.
-quint32 TextStore::hashOf(QByteArrayView bytes) {
+[[gnu::always_inline]] inline quint32 TextStore::hashOf(QByteArrayView bytes) {
     constexpr quint64 k1 = 0x9E3779B97F4A7C15ull;
     constexpr quint64 k2 = 0xBF58476D1CE4E5B9ull;
     const char* p = bytes.data();
@@ -75,7 +75,8 @@ quint32 TextStore::hashOf(QByteArrayView bytes) {
     return quint32(Mix(h ^ (Load8(p + n - 8) * k1)));
 }
 
-qsizetype TextStore::slotOf(QByteArrayView bytes, quint32 hash) const {
+[[gnu::always_inline]] inline qsizetype TextStore::slotOf(QByteArrayView bytes,
+                                                          quint32 hash) const {
     const qsizetype mask = qsizetype(m_slots.size()) - 1;
     qsizetype slot = qsizetype(hash) & mask;
     for (;;) {
@@ -125,13 +126,18 @@ void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) 
     }
 }
 
-quint32 TextStore::intern(QByteArrayView bytes, quint32 hash) {
+[[gnu::always_inline]] inline quint32 TextStore::intern(QByteArrayView bytes, quint32 hash) {
     const qsizetype slot = slotOf(bytes, hash);
     if (const quint64 held = m_slots[size_t(slot)]) {
         quint32 id;
         std::memcpy(&id, m_arena.data() + (quint32(held) - 1), 4);
         return id;
     }
+    return insert(bytes, hash, slot);
+}
+
+/// Stores new bytes in the empty slot their lookup ended at.
+quint32 TextStore::insert(QByteArrayView bytes, quint32 hash, qsizetype slot) {
     const size_t offset = m_arena.size();
     if (m_offsets.size() >= std::numeric_limits<quint32>::max() - 1 ||
         offset + 8 + size_t(bytes.size()) >= std::numeric_limits<quint32>::max())

@@ -32,6 +32,7 @@ private:
     static quint32 hashOf(QByteArrayView bytes);
     quint32 intern(QByteArrayView bytes, quint32 hash);
     qsizetype slotOf(QByteArrayView bytes, quint32 hash) const;
+    [[gnu::noinline]] quint32 insert(QByteArrayView bytes, quint32 hash, qsizetype slot);
     void grow();
     /// A table of this many empty slots.
     static GrowArray<quint64> emptySlots(size_t count);
