@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -178,6 +179,14 @@ private:
     /// Replaces the words of a text or blob column's held cells by their ids in the store,
     /// interned together (TextStore::internAll).
     void internTexts(size_t i, Batch& batch) {
+        const size_t first = batch.at(i, 0);
+        if (!batch.odd[i]) { // every cell holds a text: straight from the batch's arrays
+            m_ids.resize(batch.rows);
+            m_store.internAll(batch.bytes.data(), &batch.words[first], &batch.sizes[first],
+                              batch.rows, m_ids.data());
+            std::copy(m_ids.begin(), m_ids.end(), &batch.words[first]);
+            return;
+        }
         m_views.clear();
         for (size_t r = 0; r < batch.rows; ++r) {
             const size_t cell = batch.at(i, r);

@@ -12,9 +12,9 @@
 /// A growing array of plain values (the cells of one result column) in one block. A large block
 /// is a memory mapping of its own that grows with mremap, which moves the pages instead of copying
 /// them: growing a column of millions of cells neither copies it nor holds it twice at the moment
-/// of growth, and only the pages written are resident. (realloc would do the same only while the
-/// C library maps such blocks; once large blocks have been freed it keeps them on its heap and
-/// copies.) Small blocks live on the heap. Freed whole by clear().
+/// of growth, and only the pages written (and up to 256 KiB ahead of them) are resident. (realloc
+/// would do the same only while the C library maps such blocks; once large blocks have been freed
+/// it keeps them on its heap and copies.) Small blocks live on the heap. Freed whole by clear().
 template <typename T> class GrowArray {
     static_assert(std::is_trivially_copyable_v<T>);
 

@@ -98,7 +98,7 @@ quint32 TextStore::intern(QByteArrayView bytes) {
     return intern(bytes, hashOf(bytes));
 }
 
-void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) {
+template <typename ViewAt> void TextStore::internEach(size_t n, ViewAt viewAt, quint32* ids) {
     // A pipeline over the values: the slot of a value is fetched kSlotAhead values before its
     // record, and its record kRecordAhead values before it is interned, so that the waits for
     // memory overlap with the work on the values in between.
@@ -106,11 +106,10 @@ void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) 
     constexpr size_t kSlotAhead = 4;
     constexpr size_t kRing = 16; // > kRecordAhead + kSlotAhead, a power of two
     quint32 hashes[kRing];
-    const size_t n = values.size();
     for (size_t i = 0; i < n + kSlotAhead + kRecordAhead; ++i) {
         const size_t mask = m_slots.size() - 1; // interning may grow the table
         if (i < n) {
-            hashes[i % kRing] = hashOf(values[i]);
+            hashes[i % kRing] = hashOf(viewAt(i));
             __builtin_prefetch(&m_slots[hashes[i % kRing] & mask]);
         }
         if (i >= kSlotAhead && i - kSlotAhead < n) {
@@ -121,9 +120,20 @@ void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) 
         }
         if (i >= kSlotAhead + kRecordAhead) {
             const size_t j = i - kSlotAhead - kRecordAhead;
-            ids[j] = intern(values[j], hashes[j % kRing]);
+            ids[j] = intern(viewAt(j), hashes[j % kRing]);
         }
     }
+}
+
+void TextStore::internAll(std::span<const QByteArrayView> values, quint32* ids) {
+    internEach(
+        values.size(), [values](size_t i) { return values[i]; }, ids);
+}
+
+void TextStore::internAll(const char* base, const quint64* offsets, const quint32* sizes, size_t n,
+                          quint32* ids) {
+    internEach(
+        n, [=](size_t i) { return QByteArrayView(base + offsets[i], qsizetype(sizes[i])); }, ids);
 }
 
 [[gnu::always_inline]] inline quint32 TextStore::intern(QByteArrayView bytes, quint32 hash) {

@@ -22,6 +22,9 @@ public:
     /// slot, then the record); a batch starts the loads of all its lookups before it needs
     /// them, so the waits overlap.
     void internAll(std::span<const QByteArrayView> values, quint32* ids);
+    /// The same for n values in one block: value i is the sizes[i] bytes at base + offsets[i].
+    void internAll(const char* base, const quint64* offsets, const quint32* sizes, size_t n,
+                   quint32* ids);
     /// The id of these bytes, or -1 when they are not stored.
     qint64 find(QByteArrayView bytes) const;
     QByteArrayView bytes(quint32 id) const;
@@ -32,6 +35,7 @@ private:
     static quint32 hashOf(QByteArrayView bytes);
     quint32 intern(QByteArrayView bytes, quint32 hash);
     qsizetype slotOf(QByteArrayView bytes, quint32 hash) const;
+    template <typename ViewAt> void internEach(size_t n, ViewAt viewAt, quint32* ids);
     [[gnu::noinline]] quint32 insert(QByteArrayView bytes, quint32 hash, qsizetype slot);
     void grow();
     /// A table of this many empty slots.
