@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,7 +15,8 @@
 /// them: growing a column of millions of cells neither copies it nor holds it twice at the moment
 /// of growth, and only the pages written (and up to 256 KiB ahead of them) are resident. (realloc
 /// would do the same only while the C library maps such blocks; once large blocks have been freed
-/// it keeps them on its heap and copies.) Small blocks live on the heap. Freed whole by clear().
+/// it keeps them on its heap and copies.) Small blocks live on the heap; blocks of 2 MiB and more
+/// ask for huge pages. Freed whole by clear().
 template <typename T> class GrowArray {
     static_assert(std::is_trivially_copyable_v<T>);
 
@@ -62,6 +64,8 @@ public:
 private:
     static constexpr size_t kMappedBytes = 256 * 1024;
     static bool mapped(size_t capacity) { return capacity * sizeof(T) >= kMappedBytes; }
+    static constexpr size_t kHugeBytes = 2 * 1024 * 1024;
+    static bool huge(size_t capacity) { return capacity * sizeof(T) >= kHugeBytes; }
     /// A mapped block is made resident this much at a time, ahead of the values written: one
     /// call instead of a page fault for every 4 KiB, which costs far more than the write itself.
     static constexpr size_t kReadyBytes = 256 * 1024;
@@ -90,6 +94,8 @@ private:
         void* data = nullptr;
         if (!mapped(capacity)) {
             data = std::realloc(m_data, bytes);
+        } else if (huge(capacity)) {
+            data = growHuge(bytes);
         } else if (mapped(m_capacity)) {
             data = mremap(m_data, m_capacity * sizeof(T), bytes, MREMAP_MAYMOVE);
             data = data == MAP_FAILED ? nullptr : data;
@@ -106,6 +112,47 @@ private:
             throw std::bad_alloc();
         m_data = static_cast<T*>(data);
         m_capacity = capacity;
+    }
+
+    /// A block of 2 MiB or more starts on a 2 MiB boundary and asks for huge pages: where the
+    /// system has them, the first write to each 2 MiB costs one page fault instead of 512, and a
+    /// fault is slow (on a virtual machine it can cost more than writing the whole page). Such a
+    /// block moves on growth to a new boundary without a copy; a smaller one is copied there.
+    void* growHuge(size_t bytes) {
+        const size_t oldBytes = m_capacity * sizeof(T);
+        const size_t spare = bytes + kHugeBytes;
+        void* reserved =
+            mmap(nullptr, spare, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (reserved == MAP_FAILED)
+            return nullptr;
+        char* const first = static_cast<char*>(reserved);
+        char* const start =
+            first +
+            (kHugeBytes - reinterpret_cast<std::uintptr_t>(first) % kHugeBytes) % kHugeBytes;
+        void* data = MAP_FAILED;
+        if (huge(m_capacity)) {
+            data = mremap(m_data, oldBytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, start);
+        } else {
+            data = mmap(start, bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+            if (data != MAP_FAILED) {
+                madvise(data, bytes, MADV_HUGEPAGE); // before the copy writes its first pages
+                if (m_size > 0)
+                    std::memcpy(data, m_data, m_size * sizeof(T));
+                release();
+                m_ready = m_size; // the rest of the new block is not resident yet
+            }
+        }
+        if (data == MAP_FAILED) {
+            munmap(reserved, spare);
+            return nullptr;
+        }
+        madvise(data, bytes, MADV_HUGEPAGE); // best effort: without it the block has small pages
+        if (start > first)
+            munmap(first, size_t(start - first));
+        if (first + spare > start + bytes)
+            munmap(start + bytes, size_t(first + spare - (start + bytes)));
+        return data;
     }
 
     void release() {
