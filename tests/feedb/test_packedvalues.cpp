@@ -34,6 +34,9 @@ Values Sequence(const QByteArray& kind) {
     } else if (kind == "dictionary overflows") {
         for (quint64 i = 0; i < 70000; ++i)
             v.push_back((i * 2654435761u % 70001) << 20);
+    } else if (kind == "plain past 2 MiB and 4 MiB") { // the block moves in huge pages
+        for (quint64 i = 0; i < 700000; ++i)
+            v.push_back(i * 0x9E3779B97F4A7C15ull);
     }
     return v;
 }
@@ -54,6 +57,7 @@ private Q_SLOTS:
             << QByteArray("small, then a large value") << int(Form::Plain);
         QTest::newRow("doubles") << QByteArray("doubles in a dictionary") << int(Form::Dict);
         QTest::newRow("overflow") << QByteArray("dictionary overflows") << int(Form::Plain);
+        QTest::newRow("huge") << QByteArray("plain past 2 MiB and 4 MiB") << int(Form::Plain);
     }
     void chunksMatchOneByOne() {
         QFETCH(QByteArray, kind);
