@@ -10,6 +10,10 @@
 #include <type_traits>
 #include <utility>
 
+#ifndef MADV_POPULATE_WRITE // C libraries older than the kernels that have it (Linux 5.14)
+#define MADV_POPULATE_WRITE 23
+#endif
+
 /// A growing array of plain values (the cells of one result column) in one block. A large block
 /// is a memory mapping of its own that grows with mremap, which moves the pages instead of copying
 /// them: growing a column of millions of cells neither copies it nor holds it twice at the moment
