@@ -45,66 +45,73 @@ void AppendCell(CsvWriter& writer, sqlite3_value* value, ColumnKind columnKind) 
 void SinkCell(ReportSink& sink, sqlite3_value* value, ColumnKind columnKind) {
     PutCell(sink, value, columnKind, [&] { sink.null(); });
 }
+
+/// Runs a report statement and hands its result columns to start, then each row's statement to
+/// row. A statement without result columns is carried out instead.
+template <class Start, class Row>
+ReportRunResult StreamRows(FeeDatabase& db, const QString& sql, Start start, Row row) {
+    Statement stmt = PrepareReportStatement(db, sql);
+    sqlite3_stmt* raw = stmt.get();
+    if (sqlite3_column_count(raw) == 0)
+        return CarryOutStatement(db, stmt);
+
+    bool more = db.Step(stmt);
+    const QList<ResultColumn> columns = ResultColumnsOf(raw, more);
+    start(columns);
+    for (; more; more = db.Step(stmt))
+        row(raw, columns);
+    ReportRunResult result;
+    result.opened = true;
+    return result;
+}
 } // namespace
 
 ReportRunResult StreamReport(FeeDatabase& db, const QString& sql, ReportSink& sink) {
-    Statement stmt = PrepareReportStatement(db, sql);
-    sqlite3_stmt* raw = stmt.get();
-    const int count = sqlite3_column_count(raw);
-    if (count == 0)
-        return CarryOutStatement(db, stmt);
-
-    bool row = db.Step(stmt);
-    const QList<ResultColumn> columns = ResultColumnsOf(raw, row);
-    sink.start(columns);
-    for (; row; row = db.Step(stmt)) {
-        for (int c = 0; c < count; ++c)
-            SinkCell(sink, sqlite3_column_value(raw, c), columns[c].kind);
-        sink.endRow();
-    }
-    sink.finish();
-    ReportRunResult result;
-    result.opened = true;
+    const ReportRunResult result = StreamRows(
+        db, sql, [&](const QList<ResultColumn>& columns) { sink.start(columns); },
+        [&](sqlite3_stmt* raw, const QList<ResultColumn>& columns) {
+            for (int c = 0; c < columns.size(); ++c)
+                SinkCell(sink, sqlite3_column_value(raw, c), columns[c].kind);
+            sink.endRow();
+        });
+    if (result.opened)
+        sink.finish();
     return result;
 }
 
 ReportRunResult StreamReportCsv(FeeDatabase& db, const QString& sql, const QLocale& locale,
                                 CsvEncoding encoding, const CsvOutput& output, char delimiter,
                                 qsizetype* lost) {
-    Statement stmt = PrepareReportStatement(db, sql);
-    sqlite3_stmt* raw = stmt.get();
-    const int count = sqlite3_column_count(raw);
-    if (count == 0)
-        return CarryOutStatement(db, stmt);
-
-    bool row = db.Step(stmt);
-    const QList<ResultColumn> columns = ResultColumnsOf(raw, row);
-    QStringList names;
-    for (const ResultColumn& column : columns)
-        names << column.name;
     CsvWriter writer(locale, encoding, delimiter);
-    writer.startFile();
-    writer.header(names);
     QByteArray& bytes = writer.bytes();
-    bytes.reserve(kPieceBytes + 64 * 1024);
-    // Read through sqlite3_column_value, as the view reads, so the values are the same.
-    for (; row; row = db.Step(stmt)) {
-        for (int c = 0; c < count; ++c) {
-            if (c > 0)
-                writer.comma();
-            AppendCell(writer, sqlite3_column_value(raw, c), columns[c].kind);
-        }
-        writer.endLine();
-        if (bytes.size() >= kPieceBytes) {
-            output(bytes);
-            bytes.resize(0);
-        }
-    }
+    const ReportRunResult result = StreamRows(
+        db, sql,
+        [&](const QList<ResultColumn>& columns) {
+            QStringList names;
+            for (const ResultColumn& column : columns)
+                names << column.name;
+            writer.startFile();
+            writer.header(names);
+            bytes.reserve(kPieceBytes + 64 * 1024);
+        },
+        // Read through sqlite3_column_value, as the view reads, so the values are the same.
+        [&](sqlite3_stmt* raw, const QList<ResultColumn>& columns) {
+            for (int c = 0; c < columns.size(); ++c) {
+                if (c > 0)
+                    writer.comma();
+                AppendCell(writer, sqlite3_column_value(raw, c), columns[c].kind);
+            }
+            writer.endLine();
+            if (bytes.size() >= kPieceBytes) {
+                output(bytes);
+                bytes.resize(0);
+            }
+        });
+    if (!result.opened)
+        return result;
     if (!bytes.isEmpty())
         output(bytes);
     if (lost)
         *lost += writer.lostCharacters();
-    ReportRunResult result;
-    result.opened = true;
     return result;
 }
