@@ -195,7 +195,7 @@ void PackedValues::toDict() {
 }
 
 void PackedValues::toPlain() {
-    GrowArray<quint16> codes = std::move(m_codes);
+    GrowArray<quint16, true> codes = std::move(m_codes);
     m_codes.clear();
     for (const quint16 code : codes)
         m_plain.push_back(m_form == Form::Small ? code : m_dict[code]);

@@ -104,8 +104,9 @@ private:
     mutable std::atomic<size_t> m_lastRun{0}; ///< where the last lookup found its run
     std::vector<quint64> m_dict;
     std::vector<quint32> m_table; ///< open addressing: 0 empty, else code + 1
-    GrowArray<quint16> m_codes;
-    GrowArray<quint64> m_plain;
+    // A value for each row: such arrays leave the heap only on their way to millions of rows.
+    GrowArray<quint16, true> m_codes;
+    GrowArray<quint64, true> m_plain;
 };
 
 template <typename F> void PackedValues::forEachRun(F f) const {

@@ -8,7 +8,11 @@
 
 namespace {
 constexpr qsizetype kInitialSlots = 1024;
-}
+/// The slots that fill the table's first block of huge pages (GrowArray's 2 MiB). Up to this size
+/// the table is kept at most a quarter full, which shortens the probes at no cost in memory (the
+/// block is resident whole); beyond it, at most half full.
+constexpr size_t kSparseSlots = 2 * 1024 * 1024 / sizeof(quint64);
+} // namespace
 
 TextStore::TextStore() {
     clear();
@@ -162,7 +166,7 @@ quint32 TextStore::insert(QByteArrayView bytes, quint32 hash, qsizetype slot) {
     m_arena.grown(8 + length);
     m_offsets.push_back(quint32(offset));
     m_slots[size_t(slot)] = (quint64(hash) << 32) | (offset + 1);
-    if (m_offsets.size() * 2 > m_slots.size())
+    if (m_offsets.size() * (m_slots.size() <= kSparseSlots ? 4 : 2) > m_slots.size())
         grow();
     return id;
 }
@@ -189,15 +193,15 @@ void TextStore::clear() {
     m_slots = emptySlots(kInitialSlots);
 }
 
-GrowArray<quint64> TextStore::emptySlots(size_t count) {
-    GrowArray<quint64> slots;
+GrowArray<quint64, true> TextStore::emptySlots(size_t count) {
+    GrowArray<quint64, true> slots;
     std::memset(slots.reserveMore(count), 0, count * sizeof(quint64));
     slots.grown(count);
     return slots;
 }
 
 void TextStore::grow() {
-    GrowArray<quint64> slots = emptySlots(m_slots.size() * 2);
+    GrowArray<quint64, true> slots = emptySlots(m_slots.size() * 2);
     const qsizetype mask = qsizetype(slots.size()) - 1;
     for (const quint64 held : m_slots) {
         if (held == 0)
