@@ -76,6 +76,9 @@ private:
     static bool mapped(size_t capacity) { return capacity * sizeof(T) >= kMappedBytes; }
     static constexpr size_t kHugeBytes = 2 * 1024 * 1024;
     static bool huge(size_t capacity) { return capacity * sizeof(T) >= kHugeBytes; }
+    /// Where HugeEarly moves on to huge pages: past the few hundred KiB that a table or a column
+    /// of a small result (thousands of rows) fills, so that these do not take 2 MiB each.
+    static constexpr size_t kEarlyHugeBytes = 512 * 1024;
     /// A mapped block is made resident this much at a time, ahead of the values written: one
     /// call instead of a page fault for every 4 KiB, which costs far more than the write itself.
     static constexpr size_t kReadyBytes = 256 * 1024;
@@ -100,7 +103,7 @@ private:
 
     void grow() {
         size_t capacity = m_capacity == 0 ? 256 : m_capacity * 2;
-        if (HugeEarly && mapped(capacity) && !huge(capacity))
+        if (HugeEarly && capacity * sizeof(T) >= kEarlyHugeBytes && !huge(capacity))
             capacity = kHugeBytes / sizeof(T);
         const size_t bytes = capacity * sizeof(T);
         void* data = nullptr;
