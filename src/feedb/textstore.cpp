@@ -53,7 +53,7 @@ quint64 Mix(quint64 h) {
 }
 
 /// Equal bytes, for the short texts that fill most cells without a library call.
-bool SameBytes(const char* a, const char* b, qsizetype n) {
+[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, qsizetype n) {
     if (n <= 8)
         return LoadShort(a, n) == LoadShort(b, n);
     if (n <= 16)

@@ -116,6 +116,12 @@ private Q_SLOTS:
         QTest::newRow("text with NUL") << Stored{SQLITE_TEXT, QByteArray("a\0b", 3)} << "T:610062";
         QTest::newRow("blob") << Stored{SQLITE_BLOB, QByteArray("\x00\xff", 2)} << "T:00ff";
         QTest::newRow("empty blob") << Stored{SQLITE_BLOB, QByteArray()} << "T:";
+        // The lengths at which short texts are copied and compared by other loads.
+        const QByteArray letters("abcdefghijklmnopqrstu");
+        for (const int n : {1, 3, 4, 7, 8, 9, 15, 16, 17, 21})
+            QTest::addRow("text of %d bytes", n)
+                << Stored{SQLITE_TEXT, letters.left(n)}
+                << QString::fromLatin1("T:" + letters.left(n).toHex());
     }
     void fastReadersGiveTheGeneralCells() {
         QFETCH(Stored, stored);
