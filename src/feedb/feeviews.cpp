@@ -35,8 +35,17 @@ void FeeViews::load(FeeDatabase& db, const QString& masterSql, const QString& de
     masterStatus(QStringLiteral("Loading Master table ..."));
     detailStatus(QStringLiteral("Loading Detail table ..."));
     BusyCursor busy;
-    master.open(db, masterSql);
-    detail.open(db, detailSql);
+    // Both views are read before either is shown, so that the window paints them once.
+    FetchedRows masterRows = master.fetch(db, masterSql);
+    FetchedRows detailRows;
+    try {
+        detailRows = detail.fetch(db, detailSql);
+    } catch (...) {
+        master.show(std::move(masterRows)); // the detail view stays closed
+        throw;
+    }
+    master.show(std::move(masterRows));
+    detail.show(std::move(detailRows));
 }
 
 void FeeViews::close(const StatusLine& masterStatus, const StatusLine& detailStatus) {

@@ -47,8 +47,9 @@ public:
     ResultSet detail{this};
 
     /// Closes both views, writes the two loading texts (painted at once by the status lines),
-    /// then opens the master and the detail view under the busy cursor. Raises the error of a
-    /// view that does not open; that view stays closed and its status line keeps its loading text.
+    /// then reads the master and the detail view under the busy cursor and shows them once both
+    /// are read. Raises the error of a view that does not open; that view stays closed and its
+    /// status line keeps its loading text.
     void load(FeeDatabase& db, const QString& masterSql, const QString& detailSql,
               const StatusLine& masterStatus, const StatusLine& detailStatus);
     /// Closes both views and blanks both status lines.

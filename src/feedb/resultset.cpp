@@ -105,8 +105,24 @@ ResultSet::~ResultSet() {
         disconnect(c);
 }
 
+struct FetchedRows::Data {
+    std::vector<ColumnData> columns;
+    qsizetype rows = 0;
+    TextStore store;
+    int keyColumn = -1;
+};
+
+FetchedRows::FetchedRows() : d(std::make_unique<Data>()) {}
+FetchedRows::~FetchedRows() = default;
+FetchedRows::FetchedRows(FetchedRows&& other) noexcept = default;
+FetchedRows& FetchedRows::operator=(FetchedRows&& other) noexcept = default;
+
 void ResultSet::open(FeeDatabase& db, const QString& sql) {
     close();
+    show(fetch(db, sql));
+}
+
+FetchedRows ResultSet::fetch(FeeDatabase& db, const QString& sql) const {
     Statement stmt = db.Prepare16(sql);
     const int count = sqlite3_column_count(stmt.get());
     if (count == 0) // not a query: refuse it before it changes anything
@@ -114,27 +130,31 @@ void ResultSet::open(FeeDatabase& db, const QString& sql) {
 
     bool row = db.Step(stmt);
     const QList<ResultColumn> infos = ResultColumnsOf(stmt.get(), row);
-    std::vector<ColumnData> columns(static_cast<size_t>(count));
+    FetchedRows fetched;
+    FetchedRows::Data& f = *fetched.d;
+    f.columns.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        columns[size_t(i)].info = infos[i];
+        f.columns[size_t(i)].info = infos[i];
 
-    int keyColumn = -1;
     if (d->linked()) {
-        for (int i = 0; i < count && keyColumn < 0; ++i)
+        for (int i = 0; i < count && f.keyColumn < 0; ++i)
             if (infos[i].name.compare(d->keyField, Qt::CaseInsensitive) == 0)
-                keyColumn = i;
-        if (keyColumn < 0)
+                f.keyColumn = i;
+        if (f.keyColumn < 0)
             throw ZvError(QStringLiteral("Field '%1' not found").arg(d->keyField));
     }
+    f.rows = ReadColumns(db, stmt, row, f.columns, f.store);
+    return fetched;
+}
 
-    TextStore store;
-    const qsizetype rows = ReadColumns(db, stmt, row, columns, store);
-
+void ResultSet::show(FetchedRows rows) {
+    close();
+    FetchedRows::Data& f = *rows.d;
     Q_EMIT aboutToReset();
-    d->columns.swap(columns);
-    d->rows = rows;
-    std::swap(d->store, store);
-    d->keyColumn = keyColumn;
+    d->columns.swap(f.columns);
+    d->rows = f.rows;
+    std::swap(d->store, f.store);
+    d->keyColumn = f.keyColumn;
     d->buildIndex();
     d->open = true;
     d->shown = {};

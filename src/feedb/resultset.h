@@ -41,6 +41,20 @@ QStringList UniqueColumnNames(const QStringList& names);
 /// row): names after the repeated-name rule, kinds from the declared types or the first row.
 QList<ResultColumn> ResultColumnsOf(sqlite3_stmt* stmt, bool hasRow);
 
+/// The rows of a query, read but not yet shown by a set (ResultSet::fetch, then ResultSet::show).
+class FetchedRows {
+public:
+    FetchedRows();
+    ~FetchedRows();
+    FetchedRows(FetchedRows&& other) noexcept;
+    FetchedRows& operator=(FetchedRows&& other) noexcept;
+
+private:
+    friend class ResultSet;
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
 /// A read-only snapshot of every row of one query, with a current row. Values are held per column
 /// in the column's kind (an integer column holds 64-bit integers, a floating-point column doubles,
 /// a text column indexes into a store where every distinct text is kept once), each cell possibly
@@ -60,6 +74,11 @@ public:
     /// Runs the query, fetches every row and makes the first row current. Raises ZvError (the
     /// set then stays closed) when the query fails or yields no result columns.
     void open(FeeDatabase& db, const QString& sql);
+    /// open in two steps: fetch runs the query and reads every row, leaving the set as it is
+    /// (it raises what open raises); show makes those rows the set's, as open does. A window
+    /// that fills two views reads both first, so that it paints them once, together.
+    FetchedRows fetch(FeeDatabase& db, const QString& sql) const;
+    void show(FetchedRows rows);
     /// Drops rows and columns.
     void close();
     bool isOpen() const;

@@ -59,6 +59,47 @@ private Q_SLOTS:
         QCOMPARE(built, sql);
     }
 
+    /// Both views are read before either shows; a view that fails stays closed with its loading
+    /// text, and a master that opens stays open when the detail view fails.
+    void loadShowsTheViewsThatOpen_data() {
+        QTest::addColumn<QString>("masterSql");
+        QTest::addColumn<QString>("detailSql");
+        QTest::addColumn<QStringList>("shown"); ///< rows of each view, or "closed"
+        QTest::addColumn<QString>("raised");
+        const QString master = QString::fromUtf16(kInitialMasterSql);
+        const QString detail = QString::fromUtf16(kDetailSql);
+        const QString nowhere = QStringLiteral("SELECT * FROM Nowhere");
+        QTest::newRow("both") << master << detail << QStringList{"3", "2"} << "";
+        QTest::newRow("detail fails")
+            << master << nowhere << QStringList{"3", "closed"} << "no such table: Nowhere";
+        QTest::newRow("master fails")
+            << nowhere << detail << QStringList{"closed", "closed"} << "no such table: Nowhere";
+    }
+    void loadShowsTheViewsThatOpen() {
+        QFETCH(QString, masterSql);
+        QFETCH(QString, detailSql);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, raised);
+        FeeDatabase db;
+        openFilled(db);
+        FeeViews views;
+        QStringList statuses;
+        const auto status = [&statuses](const QString& text) { statuses << text; };
+        QString message;
+        try {
+            views.load(db, masterSql, detailSql, status, status);
+        } catch (const ZvError& e) {
+            message = e.message();
+        }
+        QCOMPARE(message, raised);
+        const auto rowsOf = [](const ResultSet& view) {
+            return view.isOpen() ? QString::number(view.rowCount()) : QStringLiteral("closed");
+        };
+        QCOMPARE(QStringList({rowsOf(views.master), rowsOf(views.detail)}), shown);
+        QCOMPARE(statuses, QStringList({"Loading Master table ...", "Loading Detail table ..."}));
+        QCOMPARE(BusyCursor::depth(), 0);
+    }
+
     void emptyingStopsAtAFailingDelete() {
         FeeDatabase db;
         openFilled(db);
