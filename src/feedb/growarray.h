@@ -22,11 +22,11 @@
 /// it keeps them on its heap and copies.) Small blocks live on the heap; blocks of 2 MiB and more
 /// ask for huge pages. Freed whole by clear().
 ///
-/// HugeEarly: a block that outgrows the heap goes straight to 2 MiB of huge pages, instead of
-/// faulting in up to 2 MiB 4 KiB at a time. For arrays that, once that large, are likely to grow
-/// further (a value for each row), and for tables read at random places (hash tables), where on
-/// small pages nearly every lookup also misses in the processor's address translation. It costs
-/// up to 2 MiB less 256 KiB of memory for an array that stops short of 2 MiB.
+/// HugeEarly: a block that outgrows 256 KiB goes straight to 2 MiB of huge pages, instead of
+/// faulting in the rest of its first 2 MiB 4 KiB at a time. For arrays that, once that large, are
+/// likely to grow further (a value for each row), and for tables read at random places (hash
+/// tables), where on small pages nearly every lookup also misses in the processor's address
+/// translation. An array that stops short of 2 MiB pays for it with up to 1.75 MiB of memory.
 template <typename T, bool HugeEarly = false> class GrowArray {
     static_assert(std::is_trivially_copyable_v<T>);
 
@@ -76,8 +76,9 @@ private:
     static bool mapped(size_t capacity) { return capacity * sizeof(T) >= kMappedBytes; }
     static constexpr size_t kHugeBytes = 2 * 1024 * 1024;
     static bool huge(size_t capacity) { return capacity * sizeof(T) >= kHugeBytes; }
-    /// Where HugeEarly moves on to huge pages: past the few hundred KiB that a table or a column
-    /// of a small result (thousands of rows) fills, so that these do not take 2 MiB each.
+    /// The capacity at which HugeEarly moves on to huge pages: past the few hundred KiB that a
+    /// table or a column of a small result (100,000 rows) fills, so that these do not take 2 MiB
+    /// each.
     static constexpr size_t kEarlyHugeBytes = 512 * 1024;
     /// A mapped block is made resident this much at a time, ahead of the values written: one
     /// call instead of a page fault for every 4 KiB, which costs far more than the write itself.
