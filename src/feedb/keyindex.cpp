@@ -13,7 +13,24 @@ void KeyIndex::buildSorted(std::vector<std::pair<qint64, quint32>>&& pairs) {
     }
 }
 
+void KeyIndex::useRuns(const quint64* values, const quint64* ends, size_t runs) {
+    clear();
+    m_runKeys = values;
+    m_runEnds = ends;
+    m_runs = runs;
+}
+
 KeyRows KeyIndex::rowsOf(qint64 key) const {
+    if (m_runKeys) {
+        const quint64* const end = m_runKeys + m_runs;
+        const quint64* const it = std::lower_bound(
+            m_runKeys, end, key, [](quint64 value, qint64 k) { return qint64(value) < k; });
+        if (it == end || qint64(*it) != key)
+            return {};
+        const size_t i = size_t(it - m_runKeys);
+        const qsizetype first = i == 0 ? 0 : qsizetype(m_runEnds[i - 1]);
+        return {nullptr, first, qsizetype(m_runEnds[i]) - first};
+    }
     if (m_rows.empty() && !m_firsts.empty()) {
         const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), key);
         if (it == m_keys.end() || *it != key)
@@ -26,6 +43,9 @@ KeyRows KeyIndex::rowsOf(qint64 key) const {
 }
 
 void KeyIndex::clear() {
+    m_runKeys = nullptr;
+    m_runEnds = nullptr;
+    m_runs = 0;
     std::vector<qint64>().swap(m_keys);
     std::vector<quint32>().swap(m_firsts);
     std::vector<quint32>().swap(m_rows);

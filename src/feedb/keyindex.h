@@ -25,6 +25,10 @@ public:
     /// entry per key; otherwise one per row.
     template <typename ForEachRun, typename Skip>
     void build(size_t rows, ForEachRun forEachRun, Skip skip);
+    /// Indexes rows by runs of strictly ascending keys without a copy of them: key values[i]
+    /// holds rows ends[i - 1] (0 for the first run) to ends[i] - 1. The arrays stay with their
+    /// owner, which keeps them unchanged until this index is built again or cleared.
+    void useRuns(const quint64* values, const quint64* ends, size_t runs);
     KeyRows rowsOf(qint64 key) const;
     void clear();
 
@@ -34,6 +38,10 @@ private:
     std::vector<qint64> m_keys;    ///< ascending: one per key, or one per row when m_rows is kept
     std::vector<quint32> m_firsts; ///< per key: its first row; one more entry: the row count
     std::vector<quint32> m_rows;   ///< per entry of m_keys: its row
+    // The runs of useRuns, when it made this index.
+    const quint64* m_runKeys = nullptr;
+    const quint64* m_runEnds = nullptr;
+    size_t m_runs = 0;
 };
 
 template <typename ForEachRun, typename Skip>

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <span>
 #include <vector>
 
 /// The 64-bit values of one result column (integers, the bit patterns of doubles, or text ids),
@@ -81,6 +82,9 @@ public:
 
     enum class Form { Runs, Small, Dict, Plain };
     Form form() const { return m_form; }
+    /// In the runs form: the value of each run, and one past its last row.
+    std::span<const quint64> runValues() const { return m_runValues; }
+    std::span<const quint64> runEnds() const { return m_runEnds; }
 
 private:
     static constexpr size_t kMaxCodes = 65536;

@@ -92,10 +92,23 @@ void ResultSet::Data::buildIndex() {
         });
     };
     // NULL keys and keys of their own form (a text in a number column) equal no master key.
-    const bool all = key.nulls.empty() && key.own.empty();
-    index.build(size_t(rows), forEachRun, [&key, all](size_t row) {
-        return !all && (key.nulls.test(qsizetype(row)) || key.own.test(qsizetype(row)));
-    });
+    if (!key.nulls.empty() || !key.own.empty()) {
+        index.build(size_t(rows), forEachRun, [&key](size_t row) {
+            return key.nulls.test(qsizetype(row)) || key.own.test(qsizetype(row));
+        });
+        return;
+    }
+    // A key column that the query grouped in ascending order is held as runs: those are the
+    // index already. (A float's key code is not its stored value.)
+    const std::span<const quint64> runs = key.values.runValues();
+    if (kind != ColumnKind::Float && key.values.form() == PackedValues::Form::Runs &&
+        std::adjacent_find(runs.begin(), runs.end(), [](quint64 a, quint64 b) {
+            return qint64(a) >= qint64(b);
+        }) == runs.end()) {
+        index.useRuns(runs.data(), key.values.runEnds().data(), runs.size());
+        return;
+    }
+    index.build(size_t(rows), forEachRun, [](size_t) { return false; });
 }
 
 ResultSet::ResultSet(QObject* parent) : QObject(parent), d(std::make_unique<Data>()) {}

@@ -243,8 +243,11 @@ private Q_SLOTS:
         const QString stored = QStringLiteral("SELECT TNumber, Player, Fees FROM Detail");
         const QString grouped =
             stored + QStringLiteral(" WHERE TNumber IS NOT NULL ORDER BY TNumber, rowid");
-        for (const QString& sql : {stored, grouped}) {
-            const char* order = sql == stored ? "as stored" : "grouped";
+        const QString descending =
+            stored + QStringLiteral(" WHERE TNumber IS NOT NULL ORDER BY TNumber DESC, rowid");
+        for (const QString& sql : {stored, grouped, descending}) {
+            const char* order =
+                sql == stored ? "as stored" : (sql == grouped ? "grouped" : "descending");
             QTest::addRow("%s, first", order) << sql << 0 << QStringList{"Bob", "amy"};
             QTest::addRow("%s, no detail rows", order) << sql << 1 << QStringList{};
             QTest::addRow("%s, last", order) << sql << 2 << QStringList{"Zed", "Amy", "Cat"};
