@@ -278,27 +278,11 @@ void ResultsImporter::handleLine(Scan& scan, QStringView line) {
     }
 }
 
-int ResultsImporter::Import(const QStringList& lines) {
+template <typename ForEachLine> int ResultsImporter::importLines(ForEachLine forEachLine) {
     Scan& scan = *m_scan;
     scan.start();
     try {
-        for (const QString& line : lines) {
-            ++scan.line;
-            handleLine(scan, line);
-        }
-    } catch (const DatabaseError&) {
-        throw; // the database's fault, not the file's
-    } catch (const ZvError& e) {
-        scan.raisePlaced(e);
-    }
-    return scan.count;
-}
-
-int ResultsImporter::ImportText(QStringView text) {
-    Scan& scan = *m_scan;
-    scan.start();
-    try {
-        ForEachResultsLine(text, [&](QStringView line) {
+        forEachLine([&](QStringView line) {
             ++scan.line;
             handleLine(scan, line);
         });
@@ -308,6 +292,17 @@ int ResultsImporter::ImportText(QStringView text) {
         scan.raisePlaced(e);
     }
     return scan.count;
+}
+
+int ResultsImporter::Import(const QStringList& lines) {
+    return importLines([&lines](const auto& handle) {
+        for (const QString& line : lines)
+            handle(line);
+    });
+}
+
+int ResultsImporter::ImportText(QStringView text) {
+    return importLines([text](const auto& handle) { ForEachResultsLine(text, handle); });
 }
 
 const QList<qint32>& ResultsImporter::written() const {

@@ -54,6 +54,8 @@ private:
     struct Scan;
     struct Tournament;
     void handleLine(Scan& scan, QStringView line);
+    /// Import for lines that forEachLine(f) hands to f one by one.
+    template <typename ForEachLine> int importLines(ForEachLine forEachLine);
     void write(const Tournament& t);
 
     FeeDatabase& m_db;
