@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion of zvfee completes what a user types, from zvfee's own help.
+# The bash and fish completions of zvfee complete what a user types, from zvfee's own help, and
+# offer files (or folders) exactly where a command takes them.
 set -euo pipefail
 build="$1"
 script="$2"
@@ -29,5 +30,40 @@ check "utf-8" zvfee report --encoding u
 check 'Fees\ by\ Month' zvfee report --report 'Fees\ by\ M'
 check "1 10" zvfee report --report 1
 check "--height --help" zvfee chart --he
+
+# fish: the completions expected (descriptions left out), then the line typed.
+fish_script="$(dirname "$script")/zvfee.fish"
+command -v fish >/dev/null || { echo "FAIL: fish is not installed (scripts/setup installs it)" >&2; exit 1; }
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/sub"
+touch "$work/fees.db3"
+files="$work/fees.db3 $work/sub/"
+check_fish() {
+    local got
+    got="$(fish --no-config -c 'source $argv[1]; complete -C $argv[2]' "$fish_script" "$2" |
+           cut -f1 | tr '\n' ' ')"
+    if [[ "${got% }" != "$1" ]]; then
+        echo "FAIL: fish: \"$2\" completes to \"${got% }\", expected \"$1\"" >&2
+        failed=1
+    fi
+}
+while IFS='|' read -r expected line; do
+    check_fish "$(eval echo "$expected")" "$(eval echo "$line")"
+done <<'TABLE'
+restore|zvfee resto
+$files|zvfee import $work/
+$files|zvfee backup $work/
+$files|zvfee backup --db $work/fees.db3 $work/
+$files|zvfee restore $work/
+$work/sub/|zvfee watch $work/
+|zvfee watch --settle $work/
+$files|zvfee watch $work/sub --db $work/
+$files|zvfee remote list --password-file $work/
+$files|zvfee report --db $work/
+$files|zvfee chart --output $work/
+|zvfee report $work/
+|zvfee report --sql $work/
+TABLE
 
 exit $failed
