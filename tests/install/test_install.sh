@@ -34,6 +34,8 @@ version="$(grep -m1 -o '^project(ZVFeeStats VERSION [0-9.]*' "$(dirname "$0")/..
            awk '{print $3}')"
 [ "$("$usr/bin/zvfee" --version)" = "zvfee $version" ] || fail "zvfee --version"
 [ "$("$usr/bin/zvfeestats" --version)" = "zvfeestats $version" ] || fail "zvfeestats --version"
+[ "$("$usr/bin/zvfee-demo-server" --version)" = "zvfee-demo-server $version" ] ||
+    fail "zvfee-demo-server --version"
 
 # An import into a fresh HOME: the installed program never writes beside itself (not even as
 # root), so the database lands in the per-user data folder, by default and when named.

@@ -2,6 +2,7 @@
 // results files, over HTTP or HTTPS, so the Remote tab and the tests have a server to talk to.
 
 #include "resultsfolder.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,12 +66,14 @@ QString DescribeRequest(const httplib::Request& req, const QMap<QString, QString
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"zvfee-demo-server"_s);
+    QCoreApplication::setApplicationVersion(ProgramVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Serves a folder of tournament results files (TR<date> <name>.txt) through the poker "
         "server's TournamentsResults API."_s);
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption folderOpt(u"folder"_s, u"Folder of results files."_s, u"DIR"_s);
     const QCommandLineOption passwordOpt(
         u"password"_s, u"API password to require (any password when none is given)."_s, u"PW"_s);
