@@ -32,9 +32,11 @@ set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The workbook export's library, named as well as found by the shared-library scan.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxlsxwriter4")
+# Each package depends on what its own programs link, as dpkg-shlibdeps finds it, and on nothing
+# else: a package-wide list would go to both packages (the demo server links no workbook library)
+# and name the main package's libraries a second time.
+set(CPACK_DEBIAN_MAIN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_DEMO_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
