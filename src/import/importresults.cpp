@@ -163,6 +163,8 @@ void ResultsImporter::write(const Tournament& t) {
     m_masterTexts[2] = t.Time.toUtf8();
     m_masterTexts[3] = t.Multiply.toUtf8();
     m_masterTexts[4] = t.RebuyFee.toUtf8();
+    if (m_check)
+        m_check(t.TNumber, m_masterTexts[0], m_masterTexts[1], m_masterTexts[2]);
     m_db.Bind_Int(m_master, 1, t.TNumber);
     m_db.Bind_Utf8(m_master, 2, m_masterTexts[0], true);
     m_db.Bind_Utf8(m_master, 3, m_masterTexts[1], true);
@@ -288,6 +290,8 @@ template <typename ForEachLine> int ResultsImporter::importLines(ForEachLine for
         });
     } catch (const DatabaseError&) {
         throw; // the database's fault, not the file's
+    } catch (const TournamentCollision&) {
+        throw; // names its file and tournament itself
     } catch (const ZvError& e) {
         scan.raisePlaced(e);
     }

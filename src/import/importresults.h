@@ -2,8 +2,10 @@
 
 #include "feedatabase.h"
 
+#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
+#include <functional>
 #include <memory>
 
 /// An error in the text of a results file, with its place. message() is the text the window
@@ -22,6 +24,13 @@ public:
 private:
     QString m_place;
     QString m_file;
+};
+
+/// A tournament that would replace another tournament held under its number: the message names
+/// both, and the run that meets it keeps nothing of the file.
+class TournamentCollision : public ZvError {
+public:
+    using ZvError::ZvError;
 };
 
 /// Writes the tournaments of results files into the fee database. A tournament written again
@@ -50,6 +59,12 @@ public:
     /// The numbers of the tournaments that the last Import or ImportText wrote, in file order.
     const QList<qint32>& written() const;
 
+    /// Called before each tournament is written, with its number and the UTF-8 of its name,
+    /// date and time as they will be stored; it raises (TournamentCollision) to refuse it.
+    using WriteCheck = std::function<void(qint32 number, QByteArrayView tname,
+                                          QByteArrayView date, QByteArrayView time)>;
+    void setWriteCheck(WriteCheck check) { m_check = std::move(check); }
+
 private:
     struct Scan;
     struct Tournament;
@@ -64,6 +79,7 @@ private:
     Statement m_deleteDetail;
     QByteArray m_masterTexts[5];  // the Master row's texts in UTF-8 while it is written
     std::unique_ptr<Scan> m_scan; // kept between files: its buffers are reused
+    WriteCheck m_check;
 };
 
 /// One results file's lines into the fee database; see ResultsImporter::Import.

@@ -45,7 +45,8 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
                 }
                 const LocalSource where = sources.of(file.path);
                 try {
-                    outcome.imported += importer.importText(where.source, where.name, stamp, text);
+                    outcome.imported += importer.importText(where.source, where.name, stamp, text,
+                                                            DisplayFileName(file.path));
                 } catch (ResultsTextError& e) {
                     e.setFile(file.label);
                     throw;

@@ -5,18 +5,25 @@
 using namespace Qt::StringLiterals;
 
 RecordedImporter::RecordedImporter(FeeDatabase& db)
-    : m_db(db), m_importer(db), m_record(db),
+    : m_db(db), m_identity(db), m_importer(db), m_record(db),
       m_deleteMaster(db.Prepare16(u"DELETE FROM Master WHERE TNumber = ?"_s)),
-      m_deleteDetail(db.Prepare16(QString::fromUtf16(kDeleteDetailSql))) {}
+      m_deleteDetail(db.Prepare16(QString::fromUtf16(kDeleteDetailSql))) {
+    m_importer.setWriteCheck(
+        [this](qint32 number, QByteArrayView tname, QByteArrayView date, QByteArrayView time) {
+            m_identity.check(number, tname, date, time);
+        });
+}
 
 int RecordedImporter::importText(const QString& source, const QString& name, const FileStamp& stamp,
-                                 QStringView text) {
+                                 QStringView text, const QString& shownAs) {
+    m_identity.beginFile(source, name, shownAs);
     m_importer.ImportText(text);
     return recordFile(source, name, stamp);
 }
 
 int RecordedImporter::importLines(const QString& source, const QString& name,
-                                  const QStringList& lines) {
+                                  const QStringList& lines, const QString& shownAs) {
+    m_identity.beginFile(source, name, shownAs);
     m_importer.Import(lines);
     return recordFile(source, name, {});
 }

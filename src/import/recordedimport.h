@@ -3,6 +3,7 @@
 #include "feedatabase.h"
 #include "importedfiles.h"
 #include "importresults.h"
+#include "tournamentidentity.h"
 
 #include <QStringList>
 #include <QStringView>
@@ -11,23 +12,27 @@
 /// imported again replaces its tournaments whole. Those it held at its recorded import and holds
 /// no more are deleted with their players, unless another recorded file still holds them; its
 /// record then lists what it holds now. A file that is gone is never imported, so it deletes
-/// nothing.
+/// nothing. A tournament that would replace another one under its number is refused
+/// (TournamentIdentity) before it is written.
 class RecordedImporter {
 public:
     /// The record's tables must exist (RecordRun::begin).
     explicit RecordedImporter(FeeDatabase& db);
 
     /// Imports the text of the file name of source as it was when stamped; returns the number
-    /// of tournaments written. Errors as ResultsImporter::ImportText.
+    /// of tournaments written. Errors as ResultsImporter::ImportText, and TournamentCollision
+    /// naming the file as shownAs.
     int importText(const QString& source, const QString& name, const FileStamp& stamp,
-                   QStringView text);
+                   QStringView text, const QString& shownAs);
     /// The same for the lines of a server's answer (no stamp).
-    int importLines(const QString& source, const QString& name, const QStringList& lines);
+    int importLines(const QString& source, const QString& name, const QStringList& lines,
+                    const QString& shownAs);
 
 private:
     int recordFile(const QString& source, const QString& name, const FileStamp& stamp);
 
     FeeDatabase& m_db;
+    TournamentIdentity m_identity;
     ResultsImporter m_importer;
     ImportedFilesWriter m_record;
     Statement m_deleteMaster;

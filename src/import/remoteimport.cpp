@@ -95,7 +95,8 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                     outcome.failedItem = item.text;
                     break;
                 }
-                outcome.imported += importer.importLines(source, item.text, response);
+                outcome.imported += importer.importLines(source, item.text, response,
+                                                         RecordedFileText(source, item.text));
             }
         }
         if (outcome.imported > 0 && closeFeeTables)

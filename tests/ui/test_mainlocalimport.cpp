@@ -1,5 +1,6 @@
 #include "importedmarks.h"
 #include "mainlocalfixture.h"
+#include "sourcepairs.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -194,6 +195,41 @@ private Q_SLOTS:
 
         form->EmptyDBBtn->click();
         QCOMPARE(marks(), (QStringList{u"plain "_s, u"plain "_s, u"plain "_s}));
+    }
+
+    // A folder's file imported after another folder's: refused through the general error display
+    // when its tournament is another one under the same number, and nothing of it kept.
+    void sourcePairs_data() {
+        QTest::addColumn<int>("pair");
+        const QList<SourcePair> pairs = SourcePairs();
+        for (int i = 0; i < pairs.size(); ++i)
+            QTest::newRow(pairs[i].row) << i;
+    }
+    void sourcePairs() {
+        QFETCH(int, pair);
+        const SourcePair p = SourcePairs()[pair];
+        auto form = start();
+        const auto importFolder = [&](const SourceFile& file) {
+            const QString folder = path(QString(QChar(file.source)));
+            WriteFileBytes(folder + u'/' + file.name, file.text);
+            list(*form, folder);
+            form->SelectAllBtn->click();
+            m_messages.clear();
+            form->ImportBtn->click();
+        };
+        importFolder(p.first);
+        QCOMPARE(m_messages.texts(), QStringList{u"Tournaments with fees imported:  1"_s});
+        const QStringList before = DatabaseRows(path(u"ZVFee2.db3"_s));
+        importFolder(p.second);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QCOMPARE(m_messages.shown[0].first,
+                 p.refused ? MessageKind::GeneralError : MessageKind::Notice);
+        QCOMPARE(m_messages.shown[0].second.contains(QLatin1StringView(kCollisionText)),
+                 p.refused);
+        if (p.refused)
+            QCOMPARE(DatabaseRows(path(u"ZVFee2.db3"_s)), before);
+        QCOMPARE(MasterIdentities(path(u"ZVFee2.db3"_s)), p.master);
+        QCOMPARE(form->db().transactionLevel(), 0);
     }
 
     void noSelection() {
