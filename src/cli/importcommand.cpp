@@ -18,6 +18,11 @@ const QString kHelp = QStringLiteral(
     "The database records every file imported (folder, name, stamp, tournaments); a recorded\n"
     "file imported again replaces its tournaments whole.\n"
     "\n"
+    "A tournament is its number, its start and its name: a tournament whose number the\n"
+    "database holds for another start or name is refused (\"Tournament N of FILE ... is not\n"
+    "tournament N in the fee database ...\"), unless the file recorded as holding it is the one\n"
+    "imported again. Results of another server belong in a profile of their own.\n"
+    "\n"
     "Options:\n"
     "  --db FILE   the fee database (default: the file the window program uses, see\n"
     "              \"man zvfee\"); created with its tables when missing\n"
@@ -32,7 +37,8 @@ const QString kHelp = QStringLiteral(
     "  0  every file was read and imported\n"
     "  1  a file could not be read (\"Error loading FILE\" and the reason on the next line;\n"
     "     the files before it stay imported; only regular files up to 256 MiB are read),\n"
-    "     or an error ended the run (its message; nothing of the run is kept)\n"
+    "     or an error ended the run (its message, such as a refused tournament; nothing\n"
+    "     of the run is kept)\n"
     "  2  the command line was wrong\n");
 
 int RunImport(const QStringList& args);

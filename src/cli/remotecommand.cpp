@@ -57,7 +57,8 @@ const QString kHelp =
     "  0  done (also when the server holds no results)\n"
     "  1  the server could not be reached or answered an error (its text is\n"
     "     shown; items imported before it stay imported), or an error ended the\n"
-    "     run (nothing of the run is kept)\n"
+    "     run, such as a tournament refused because the database holds another\n"
+    "     under its number (nothing of the run is kept)\n"
     "  2  the command line was wrong, or a server setting is empty\n"_s;
 
 int RunRemote(const QStringList& args);

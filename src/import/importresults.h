@@ -61,8 +61,8 @@ public:
 
     /// Called before each tournament is written, with its number and the UTF-8 of its name,
     /// date and time as they will be stored; it raises (TournamentCollision) to refuse it.
-    using WriteCheck = std::function<void(qint32 number, QByteArrayView tname,
-                                          QByteArrayView date, QByteArrayView time)>;
+    using WriteCheck = std::function<void(qint32 number, QByteArrayView tname, QByteArrayView date,
+                                          QByteArrayView time)>;
     void setWriteCheck(WriteCheck check) { m_check = std::move(check); }
 
 private:

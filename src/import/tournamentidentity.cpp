@@ -64,9 +64,8 @@ void TournamentIdentity::check(qint32 number, QByteArrayView tname, QByteArrayVi
         throw TournamentCollision(
             u"Tournament %1 of \"%2\" (%3) is not tournament %1 in the fee database (%4, %5). "
             "Results of another server, or of a server whose numbers started again, belong in a "
-            "profile of their own: zvfee --profile NAME"_s.arg(n, m_shownAs,
-                                                                Described(tname, date, time), held,
-                                                                heldFrom(number)));
+            "profile of their own: zvfee --profile NAME"_s.arg(
+                n, m_shownAs, Described(tname, date, time), held, heldFrom(number)));
     }
     m_writtenHere.insert(number);
 }

@@ -87,7 +87,8 @@ private Q_SLOTS:
         for (const char source : {'A', 'B'}) {
             QVERIFY(QDir().mkpath(folder(source)));
             auto& server = m_servers[source - 'A'];
-            server = std::make_unique<DemoServer>(DemoServer::Options{folder(source), u"pw"_s, {}, {}});
+            server =
+                std::make_unique<DemoServer>(DemoServer::Options{folder(source), u"pw"_s, {}, {}});
             QVERIFY2(server->started(), qPrintable(server->log()));
         }
     }

@@ -24,7 +24,7 @@ struct SourcePair {
     const char* row;
     SourceFile first;
     SourceFile second;
-    bool refused; ///< the second file is refused: the database stays as the first left it
+    bool refused;       ///< the second file is refused: the database stays as the first left it
     QStringList master; ///< "TNumber|TName|Date|Time" of every Master row at the end
 };
 

@@ -224,8 +224,7 @@ private Q_SLOTS:
         QCOMPARE(m_messages.shown.size(), 1);
         QCOMPARE(m_messages.shown[0].first,
                  p.refused ? MessageKind::GeneralError : MessageKind::Notice);
-        QCOMPARE(m_messages.shown[0].second.contains(QLatin1StringView(kCollisionText)),
-                 p.refused);
+        QCOMPARE(m_messages.shown[0].second.contains(QLatin1StringView(kCollisionText)), p.refused);
         if (p.refused)
             QCOMPARE(DatabaseRows(path(u"ZVFee2.db3"_s)), before);
         QCOMPARE(MasterIdentities(path(u"ZVFee2.db3"_s)), p.master);
