@@ -16,8 +16,9 @@ class TestTournamentIdentity : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void refusal_data() {
-        QTest::addColumn<QStringList>("runs"); // the files of each run, "-" for an unrecorded one
-        QTest::addColumn<QString>("from");     // where the held tournament came from
+        QTest::addColumn<QStringList>(
+            "runs");                       // the files of each run (";" between), "-": unrecorded
+        QTest::addColumn<QString>("from"); // where the held tournament came from
         QTest::addColumn<QStringList>("numbers"); // Master at the end
         const QString friday = u"A/TR2024-05-03 Friday.txt"_s;
         const QString other = u"B/TR2024-05-03 Other.txt"_s;
@@ -25,7 +26,7 @@ private Q_SLOTS:
         QTest::newRow("held by a recorded file")
             << QStringList{friday, other} << recorded << QStringList{u"1207"_s};
         QTest::newRow("in the same run: nothing of the run is kept")
-            << QStringList{u"B/TR2024-05-01 Free.txt "_s + friday + u' ' + other} << recorded
+            << QStringList{u"B/TR2024-05-01 Free.txt;"_s + friday + u';' + other} << recorded
             << QStringList{};
         QTest::newRow("held since before the record")
             << QStringList{u"-"_s, other} << u"imported before its file was recorded"_s
@@ -52,7 +53,7 @@ private Q_SLOTS:
                 continue;
             }
             QList<ImportRunFile> files;
-            for (const QString& file : run.split(u' '))
+            for (const QString& file : run.split(u';'))
                 files.append({f.folder() + u'/' + file, file});
             RecordingMessages messages;
             try {
