@@ -82,15 +82,13 @@ int RunImport(const QStringList& args) {
     FeeDatabase db;
     OpenFeeDatabaseForImport(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
 
-    QStringList paths = ResultsFilesOf(files);
+    // A folder of many thousand files is held as the bytes of its names, not a string each.
+    ImportRunFiles run = RunFilesOf(files);
     if (onlyNew) {
-        const NewFiles fresh = NewOrChangedFiles(db, paths);
+        const NewFiles fresh = NewOrChangedFiles(db, run.paths());
         PrintErr(QStringLiteral("Skipped (already imported): %1\n").arg(fresh.skipped));
-        paths = fresh.paths;
+        run = ImportRunFiles(fresh.paths);
     }
-    QList<ImportRunFile> run;
-    for (const QString& path : std::as_const(paths))
-        run.append({path, path});
     CliConsole console;
     try {
         const ImportRunOutcome outcome =

@@ -10,12 +10,16 @@
 
 #include <optional>
 
-ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
-                                    OperatorMessages& messages, const StatusLine& status,
-                                    const std::function<void()>& closeFeeTables) {
+namespace {
+
+/// The run of ImportResultsFiles over count files, file i being fileAt(i).
+template <typename FileAt>
+ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
+                             OperatorMessages& messages, const StatusLine& status,
+                             const std::function<void()>& closeFeeTables) {
     RequireFeeSchema(db); // a file that is not a fee database is left alone
     ImportRunOutcome outcome;
-    const QString n = QString::number(files.size());
+    const QString n = QString::number(count);
     {
         std::optional<BusyCursor> busy(std::in_place);
         RecordRun recordRun(db);
@@ -24,10 +28,9 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
             recordRun.begin();
             RecordedImporter importer(db);
             LocalSources sources;
-            int i = 0;
-            for (const ImportRunFile& file : files) {
+            for (qsizetype i = 1; i <= count; ++i) {
                 CheckRunCancelled(); // a cancel between files rolls the run back like an error
-                ++i;
+                const ImportRunFile file = fileAt(i - 1);
                 status(QStringLiteral("Loading (%1 of %2):  %3")
                            .arg(QString::number(i), n, file.label));
                 // The file's text goes to the importer line by line as a line list would hold
@@ -67,6 +70,28 @@ ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDataba
     messages.notice(QStringLiteral("Tournaments with fees imported:  ") +
                     QString::number(outcome.imported));
     return outcome;
+}
+
+} // namespace
+
+ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
+                                    OperatorMessages& messages, const StatusLine& status,
+                                    const std::function<void()>& closeFeeTables) {
+    return importFiles(
+        files.size(), [&files](qsizetype i) { return files[i]; }, db, messages, status,
+        closeFeeTables);
+}
+
+ImportRunOutcome ImportResultsFiles(const ImportRunFiles& files, FeeDatabase& db,
+                                    OperatorMessages& messages, const StatusLine& status,
+                                    const std::function<void()>& closeFeeTables) {
+    return importFiles(
+        files.size(),
+        [&files](qsizetype i) {
+            QString path = files.path(i);
+            return ImportRunFile{path, path};
+        },
+        db, messages, status, closeFeeTables);
 }
 
 QString LocalFilePath(const QString& folder, const QString& itemText) {

@@ -2,6 +2,7 @@
 
 #include "busy.h"
 #include "feedatabase.h"
+#include "importrunfiles.h"
 #include "operatormessages.h"
 
 #include <QList>
@@ -36,6 +37,11 @@ struct ImportRunOutcome {
 /// database error, a failed commit), nothing of the run is kept: the transaction is rolled back,
 /// the connection leaves it, and the error goes on to the caller.
 ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
+                                    OperatorMessages& messages, const StatusLine& status,
+                                    const std::function<void()>& closeFeeTables);
+
+/// The same for files held compactly; each file's progress line shows its path.
+ImportRunOutcome ImportResultsFiles(const ImportRunFiles& files, FeeDatabase& db,
                                     OperatorMessages& messages, const StatusLine& status,
                                     const std::function<void()>& closeFeeTables);
 

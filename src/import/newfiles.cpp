@@ -8,27 +8,37 @@
 
 namespace {
 
-/// Links followed; the path may hold bytes that are not UTF-8.
-bool IsRegularFile(const QString& path) {
+/// Links followed; the path as the raw bytes of the system.
+bool IsRegularFile(const QByteArray& path) {
     struct stat st = {};
-    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
 
-QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
-    QStringList paths;
+ImportRunFiles RunFilesOf(const QStringList& foldersAndFiles) {
+    ImportRunFiles files;
     for (const QString& arg : foldersAndFiles) {
         if (!QFileInfo(arg).isDir()) {
-            paths << arg;
+            files.appendFile(arg);
             continue;
         }
         const QString folder = arg.endsWith(u'/') ? arg : arg + u'/';
-        for (const QString& name : ListResultsFiles(arg))
-            if (IsRegularFile(folder + name))
-                paths << folder + name;
+        PackedNames names = ListResultsFileNames(arg);
+        const QByteArray folderBytes = EncodeFileName(folder);
+        QByteArray path;
+        names.keepOnly([&](QByteArrayView name) {
+            path = folderBytes;
+            path += name;
+            return IsRegularFile(path);
+        });
+        files.appendFolder(folder, std::move(names));
     }
-    return paths;
+    return files;
+}
+
+QStringList ResultsFilesOf(const QStringList& foldersAndFiles) {
+    return RunFilesOf(foldersAndFiles).paths();
 }
 
 NewFiles NewOrChangedFiles(FeeDatabase& db, const QStringList& paths) {

@@ -2,6 +2,7 @@
 
 #include "feedatabase.h"
 #include "importedfiles.h"
+#include "importrunfiles.h"
 
 #include <QStringList>
 
@@ -9,6 +10,8 @@
 /// case ignored) in the order of the local list, as folder + "/" + name; anything else is taken
 /// as a file.
 QStringList ResultsFilesOf(const QStringList& foldersAndFiles);
+/// The same files held compactly, for a run over folders of very many files.
+ImportRunFiles RunFilesOf(const QStringList& foldersAndFiles);
 
 /// The files among paths that are new or changed since their recorded import (no record, another
 /// stamp, or a recorded tournament no longer in Master), in the given order; skipped counts the

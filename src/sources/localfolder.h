@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packednames.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -35,6 +37,8 @@ bool IsResultsFileName(QByteArrayView name);
 /// that is not valid UTF-8 comes as DecodeFileName gives it. A folder that is missing or cannot
 /// be read yields none.
 QStringList ListResultsFiles(const QString& folder);
+/// The same names as their bytes, for a folder of very many files.
+PackedNames ListResultsFileNames(const QString& folder);
 
 /// "Files:  " and the number of listed files.
 QString FilesLabelText(qsizetype count);

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 class TestLocalFolder : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -83,6 +85,12 @@ void TestLocalFolder::listingOrder_data() {
                                        << QStringList{"TR1.txt", "TR10.txt", "TR9.txt"};
     QTest::newRow("equal but for letter case") << QStringList{"trx.txt", "TRX.txt", "TRx.txt"}
                                                << QStringList{"TRX.txt", "TRx.txt", "trx.txt"};
+    QTest::newRow("outside ASCII in upper case")
+        << QStringList{u"TRéb.txt"_s, u"TRÉa.txt"_s, "TRf.txt", "TRe.txt"}
+        << QStringList{"TRe.txt", "TRf.txt", u"TRÉa.txt"_s, u"TRéb.txt"_s};
+    QTest::newRow("dotless i is I in upper case")
+        << QStringList{"TRj.txt", u"TRı.txt"_s, "TRi.txt"}
+        << QStringList{"TRi.txt", u"TRı.txt"_s, "TRj.txt"};
 }
 
 void TestLocalFolder::listingOrder() {
