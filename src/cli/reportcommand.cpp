@@ -5,6 +5,7 @@
 #include "exportfile.h"
 #include "feedatabase.h"
 #include "feeschema.h"
+#include "formatnames.h"
 #include "reportcatalogue.h"
 #include "reportexport.h"
 #include "reportoptions.h"
@@ -39,14 +40,17 @@ QString Help() {
                "Formats:\n"
                "  csv   the above (the default)\n"
                "  tsv   UTF-8, tab-separated, nothing quoted, LF line ends, for cut and awk; a\n"
-               "        tab, CR or LF inside a value is written as a space\n"
+               "        tab, CR or LF inside a value is written as a space, and a text that\n"
+               "        starts with =, +, -, @, TAB or CR gets a leading ' as in a csv\n"
                "  json  one array of objects, keys in column order, numbers in full precision,\n"
                "        NULL as null; streamed, so any size takes the same memory\n"
                "  xlsx  an Excel workbook: numbers stay numbers (fractions shown as 0.00), texts\n"
                "        stay texts, NULL is an empty cell, an integer beyond 2^53 is kept as\n"
                "        text; the header row is bold and frozen;\n"
                "        past 1,048,575 rows the rows go on in a sheet \"Report (2)\", and so on.\n"
-               "        Chosen too by an output file name ending in .xlsx\n"
+               "Without --format, an --output name ending in .csv, .tsv, .json or .xlsx (letter\n"
+               "case ignored) chooses that format, as it does in the window's \"Export\"; any\n"
+               "other name gets a csv.\n"
                "\n"
                "Options:\n"
                "  --db FILE          the fee database (default: the window program's)\n"
@@ -56,11 +60,16 @@ QString Help() {
                "  --end DATE         only tournaments on or before DATE (with --report)\n"
                "  --output FILE      the file, created or replaced whole (default: standard\n"
                "                     output); a device or FIFO is written as it is\n"
-               "  --format NAME      csv, tsv, json or xlsx (see above)\n"
-               "  --encoding NAME    windows-1252 (the default) or utf-8 (with a byte-order mark,\n"
-               "                     which spreadsheets detect); csv only\n"
-               "  --delimiter CHAR   the character between the cells of a csv, such as ';' where\n"
-               "                     the decimal separator is a comma (default ',')\n"
+               "  --format NAME      csv, tsv, json or xlsx (see above), whatever the file's name\n"
+               "  --encoding NAME    windows-1252 (the default) or utf-8 (with a byte-order "
+               "mark);\n"
+               "                     csv only. LibreOffice does not detect the mark: choose\n"
+               "                     \"Unicode (UTF-8)\" as its import's character set, or write\n"
+               "                     an xlsx, which keeps every character\n"
+               "  --delimiter CHAR   the character between the cells of a csv (default ','), such\n"
+               "                     as ';' where the decimal separator is a comma; such a file\n"
+               "                     needs that separator chosen in a spreadsheet's import:\n"
+               "                     LibreOffice's default comma import splits 0,6 in two cells\n"
                "  -h, --help         this help\n"
                "\n"
                "Reports:\n") +
@@ -96,26 +105,14 @@ std::optional<CsvEncoding> EncodingNamed(const QString& name) {
     return std::nullopt;
 }
 
-/// The format a --format value names (letter case ignored); none for an unknown name.
-std::optional<ReportFormat> FormatNamed(const QString& name) {
-    static const QList<std::pair<QString, ReportFormat>> kFormats = {
-        {QStringLiteral("csv"), ReportFormat::Csv},
-        {QStringLiteral("tsv"), ReportFormat::Tsv},
-        {QStringLiteral("json"), ReportFormat::Json},
-        {QStringLiteral("xlsx"), ReportFormat::Xlsx}};
-    for (const auto& [known, format] : kFormats)
-        if (name.compare(known, Qt::CaseInsensitive) == 0)
-            return format;
-    return std::nullopt;
-}
-
-/// The format of the command line: --format, else an output name ending in .xlsx, else CSV.
+/// The format of the command line: --format, else the output file's name (".tsv", ".xlsx", ...),
+/// else CSV.
 ReportFormat ChosenFormat(const LongOptions& options) {
     if (options.given(QStringLiteral("--format")))
-        return FormatNamed(options.value(QStringLiteral("--format"))).value_or(ReportFormat::Csv);
-    if (options.value(QStringLiteral("--output")).endsWith(u".xlsx", Qt::CaseInsensitive))
-        return ReportFormat::Xlsx;
-    return ReportFormat::Csv;
+        return ReportFormatNamed(options.value(QStringLiteral("--format")))
+            .value_or(ReportFormat::Csv);
+    return ReportFormatForFileName(options.value(QStringLiteral("--output")))
+        .value_or(ReportFormat::Csv);
 }
 
 /// A delimiter a csv can be read back with: one ASCII character that is no letter, digit or
@@ -145,7 +142,7 @@ QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
         !EncodingNamed(options.value(QStringLiteral("--encoding"))))
         return QStringLiteral("--encoding is windows-1252 or utf-8");
     if (options.given(QStringLiteral("--format")) &&
-        !FormatNamed(options.value(QStringLiteral("--format"))))
+        !ReportFormatNamed(options.value(QStringLiteral("--format"))))
         return QStringLiteral("--format is csv, tsv, json or xlsx");
     if (options.given(QStringLiteral("--delimiter")) &&
         !IsDelimiter(options.value(QStringLiteral("--delimiter"))))

@@ -5,12 +5,11 @@
 
 #include <charconv>
 
-namespace {
-/// The first characters that make a spreadsheet read a cell as a formula.
 bool StartsFormula(char16_t c) {
     return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
 }
 
+namespace {
 /// Appends the bytes with every double quote doubled when they are all ASCII (the same bytes in
 /// either encoding); appends nothing and returns false otherwise.
 bool AppendAsciiEscaped(QByteArray& out, QByteArrayView bytes) {

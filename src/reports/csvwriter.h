@@ -8,8 +8,13 @@
 #include <QStringView>
 
 /// The encodings of an export file: Windows-1252 (the stand-in for the ANSI code page, the
-/// default) or UTF-8 with a byte-order mark, which spreadsheets detect.
+/// default) or UTF-8 with a byte-order mark (which LibreOffice's import does not detect: there
+/// its character set is chosen by hand).
 enum class CsvEncoding { Windows1252, Utf8 };
+
+/// Whether a text cell starting with c is read by a spreadsheet as a formula ("=", "+", "-",
+/// "@", TAB, CR): such a text gets a leading "'" in every format a spreadsheet imports as text.
+bool StartsFormula(char16_t c);
 
 /// Builds the lines of an export file into a byte buffer, cell by cell, in the file's encoding.
 /// Text cells are quoted with every double quote doubled; a text that a spreadsheet would take

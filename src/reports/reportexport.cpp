@@ -2,8 +2,10 @@
 
 #include "csvexport.h"
 #include "exportfile.h"
+#include "formatnames.h"
 #include "operatormessages.h"
 #include "resultset.h"
+#include "textwriters.h"
 #include "workbookwriter.h"
 
 QString LostCharactersText(qsizetype lost) {
@@ -20,6 +22,16 @@ void WriteWorkbookFile(const QString& path, const ResultSet& view, qsizetype row
     file.commit();
 }
 
+namespace {
+/// Writes the view in a text format (TsvWriter, JsonWriter) through ExportFile.
+template <class Writer> void WriteTextFile(const QString& path, const ResultSet& view) {
+    ExportFile file(path);
+    Writer writer([&](QByteArrayView bytes) { file.write(bytes); });
+    WriteViewRows(view, writer);
+    file.commit();
+}
+} // namespace
+
 bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages& messages,
                   const QLocale& locale) {
     if (view.columnCount() == 0) {
@@ -29,12 +41,25 @@ bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages&
     const QString path = chooser.chooseExportFile();
     if (path.isEmpty())
         return false;
+    // A name that says its format gets that format, whatever type the dialog was left on:
+    // "fees.xlsx" is a workbook, never CSV text under that name.
+    const ReportFormat format = ReportFormatForFileName(path).value_or(chooser.chosenFormat());
     // The rows are read by index, so neither the grid nor the status line follows the walk.
     QString saved = QString::fromUtf16(kReportTableSavedText);
-    if (chooser.chosenFormat() == ReportFormat::Xlsx) {
+    switch (format) {
+    case ReportFormat::Xlsx:
         WriteWorkbookFile(path, view);
         view.setCurrentRow(0);
-    } else {
+        break;
+    case ReportFormat::Tsv:
+        WriteTextFile<TsvWriter>(path, view);
+        view.setCurrentRow(0);
+        break;
+    case ReportFormat::Json:
+        WriteTextFile<JsonWriter>(path, view);
+        view.setCurrentRow(0);
+        break;
+    case ReportFormat::Csv: {
         qsizetype lost = 0;
         const QByteArray bytes = BuildCsvFile(view, locale, chooser.chosenEncoding(), &lost);
         view.setCurrentRow(0);
@@ -42,6 +67,8 @@ bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages&
         // A loss the operator is not told of would be a failure reported as success.
         if (lost > 0)
             saved += u'\n' + LostCharactersText(lost);
+        break;
+    }
     }
     messages.information(saved);
     return true;

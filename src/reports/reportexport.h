@@ -35,12 +35,13 @@ QString LostCharactersText(qsizetype lost);
 void WriteWorkbookFile(const QString& path, const ResultSet& view,
                        qsizetype rowsPerSheet = WorkbookWriter::kSheetRows);
 
-/// "Export": writes the open report view to the file the operator chooses, as a CSV in the
-/// encoding of the file type chosen or as an Excel workbook, and says so ("Report table saved",
-/// with LostCharactersText as a second line when characters were lost). A closed
-/// view gets "Report table is empty" and no dialog; a cancelled dialog does nothing. After the
-/// rows are written out the first row is current again (its notification updates the status
-/// line). A file that cannot be written raises "Cannot create file ..." for the general error
-/// display and leaves any old file as it was. Returns true when a file was written.
+/// "Export": writes the open report view to the file the operator chooses, in the format its
+/// name asks for (ReportFormatForFileName: ".xlsx" a workbook, ".tsv", ".json", ".csv"), else in
+/// that of the file type chosen (a CSV in its encoding, or a workbook), and says so ("Report table
+/// saved", with LostCharactersText as a second line when characters were lost). A closed view gets
+/// "Report table is empty" and no dialog; a cancelled dialog does nothing. After the rows are
+/// written out the first row is current again (its notification updates the status line). A file
+/// that cannot be written raises "Cannot create file ..." for the general error display and leaves
+/// any old file as it was. Returns true when a file was written.
 bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages& messages,
                   const QLocale& locale);

@@ -1,5 +1,7 @@
 #include "textwriters.h"
 
+#include "csvwriter.h"
+
 #include <QString>
 #include <charconv>
 
@@ -57,6 +59,8 @@ void TsvWriter::separate() {
 }
 
 void TsvWriter::appendClean(QByteArrayView utf8) {
+    if (!utf8.isEmpty() && StartsFormula(char16_t(utf8.front())))
+        m_out += '\'';
     const QByteArray owned = IsAscii(utf8) ? QByteArray() : WellFormed(utf8);
     const QByteArrayView text = owned.isNull() ? utf8 : QByteArrayView(owned);
     const qsizetype start = m_out.size();

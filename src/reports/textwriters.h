@@ -24,8 +24,9 @@ private:
 
 /// Tab-separated values for cut and awk: UTF-8 without a byte-order mark, a header line of the
 /// column names, one line per row ending in LF, nothing quoted. A tab, CR or LF inside a value is
-/// written as a space. Numbers in the shortest form that reads back exactly, with ".";
-/// NULL is an empty field; binary values are hex digits.
+/// written as a space. A text, column names included, that a spreadsheet would take for a
+/// formula (StartsFormula) gets a leading "'", as in a CSV. Numbers in the shortest form that reads
+/// back exactly, with "."; NULL is an empty field; binary values are hex digits.
 class TsvWriter : public TextReportWriter {
 public:
     using TextReportWriter::TextReportWriter;

@@ -174,16 +174,28 @@ private Q_SLOTS:
             << QStringList{"--output", "@.xlsx"} << QByteArray("PK\x03\x04");
         QTest::newRow("--format wins over the name")
             << QStringList{"--output", "@.xlsx", "--format", "csv"} << QByteArray("\"Player\"");
+        QTest::newRow("tsv by the name")
+            << QStringList{"--output", "@.TSV"} << QByteArray("Player\tTournaments\tFees\n");
+        QTest::newRow("json by the name")
+            << QStringList{"--output", "@.json"} << QByteArray("[\n{");
+        QTest::newRow("csv for another name")
+            << QStringList{"--output", "@.txt"} << QByteArray("\"Player\",\"Tour");
     }
     void choosesTheFormat() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, start);
-        const QString file = m_dir.filePath(QStringLiteral("chosen.xlsx"));
-        args.replaceInStrings(QStringLiteral("@.xlsx"), file);
-        QFile::remove(file);
+        QString file;
+        for (QString& arg : args) {
+            if (arg.startsWith(u'@')) {
+                file = m_dir.filePath(QStringLiteral("chosen") + arg.mid(1));
+                arg = file;
+            }
+        }
+        if (!file.isEmpty())
+            QFile::remove(file);
         const Run run = RunZvfee(QStringList{"report", "--db", m_db, "--report", "1"} + args);
         QCOMPARE(run.exitCode, 0);
-        const QByteArray written = args.contains(file) ? Golden(file) : run.out;
+        const QByteArray written = file.isEmpty() ? run.out : Golden(file);
         QVERIFY2(written.startsWith(start), written.left(40).constData());
     }
     void usageErrors() {

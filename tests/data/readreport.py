@@ -43,7 +43,8 @@ def read(kind, path):
             return {"sheets": [], "rows": list(csv.reader(f, quoting=csv.QUOTE_NONNUMERIC))}
     if kind == "xlsx":
         import openpyxl
-        book = openpyxl.load_workbook(path)
+        # (from an open file, so that a workbook under any name is read, fees.txt as well)
+        book = openpyxl.load_workbook(open(path, "rb"))
         rows = []
         for sheet in book.worksheets:
             rows.extend([unescape(v) for v in r] for r in sheet.iter_rows(values_only=True))

@@ -1,6 +1,13 @@
 #include "reportfixture.h"
 
 #include "feedatabase.h"
+#include "testsupport.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
 
 void CreateReportFixture(FeeDatabase& db, const QString& path) {
     OpenOrCreateFeeDatabase(db, path);
@@ -40,4 +47,20 @@ QString OwnFormValuesSql() {
 
 QString FormulaTextsSql() {
     return QStringLiteral("SELECT Name AS \"=Name\", Whole AS \"-Whole\" FROM Odd ORDER BY Id");
+}
+
+QString ReportReaderPython() {
+    if (QFile::exists(QStringLiteral("/usr/bin/python3")))
+        return QStringLiteral("/usr/bin/python3");
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+QJsonObject ReadReportBack(const QString& kind, const QString& path) {
+    QProcess reader;
+    reader.start(ReportReaderPython(), {TestDataPath(QStringLiteral("readreport.py")), kind, path});
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0) {
+        qWarning().noquote() << reader.readAllStandardError();
+        return QJsonObject();
+    }
+    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 class FeeDatabase;
@@ -19,3 +20,11 @@ QString OwnFormValuesSql();
 
 /// Texts of table Odd that start like formulas, under column names that do so too.
 QString FormulaTextsSql();
+
+/// The Python that reads report files back (Debian's, which has openpyxl); empty when none.
+QString ReportReaderPython();
+
+/// The file as the reference reader of kind (tests/data/readreport.py: json, tsv, csv-utf8,
+/// csv-1252, xlsx, lo-csv) gives it back: {"rows": [[cell, ...], ...], ...}; empty when it
+/// cannot read the file as that kind.
+QJsonObject ReadReportBack(const QString& kind, const QString& path);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QJsonArray>
 #include <QTimer>
 
 namespace {
@@ -149,6 +150,58 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(m_chooser->answer).left(2), QByteArray("PK")); // a zip container
         QCOMPARE(m_messages.texts(), QStringList{"Report table saved"});
         QCOMPARE(form().ReportStatus->text(), QStringLiteral("Report record 1 of 3"));
+    }
+
+    /// A name that says its format gets that format, whatever file type the dialog was left on;
+    /// other names get the type chosen. Read back by a reader of the format that is not ours.
+    void exportWritesTheFormatItsNameSays_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("selected"); // the file type: csv, csv-utf8 or xlsx
+        QTest::addColumn<QString>("written");  // as tests/data/readreport.py reads it
+        QTest::newRow("xlsx, CSV chosen") << "fees.xlsx"
+                                          << "csv"
+                                          << "xlsx";
+        QTest::newRow("XLSX, CSV UTF-8 chosen") << "FEES.XLSX"
+                                                << "csv-utf8"
+                                                << "xlsx";
+        QTest::newRow("tsv, workbook chosen") << "fees.Tsv"
+                                              << "xlsx"
+                                              << "tsv";
+        QTest::newRow("json, CSV chosen") << "fees.json"
+                                          << "csv"
+                                          << "json";
+        QTest::newRow("csv, workbook chosen") << "fees.csv"
+                                              << "xlsx"
+                                              << "csv-1252";
+        QTest::newRow("csv in UTF-8") << "fees.csv"
+                                      << "csv-utf8"
+                                      << "csv-utf8";
+        QTest::newRow("txt: the type chosen") << "fees.txt"
+                                              << "xlsx"
+                                              << "xlsx";
+        QTest::newRow("no extension: the type chosen") << "fees"
+                                                       << "csv"
+                                                       << "csv-1252";
+    }
+    void exportWritesTheFormatItsNameSays() {
+        QFETCH(QString, name);
+        QFETCH(QString, selected);
+        QFETCH(QString, written);
+        if (ReportReaderPython().isEmpty())
+            QSKIP("python3 is not installed: no reference reader");
+        choose(1);
+        form().LoadSQLBtn->click();
+        m_chooser->answer = m_dir->filePath(name);
+        m_chooser->format = selected == u"xlsx" ? ReportFormat::Xlsx : ReportFormat::Csv;
+        m_chooser->encoding =
+            selected == u"csv-utf8" ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
+        form().ExportBtn->click();
+        QCOMPARE(m_messages.texts().value(0).section(u'\n', 0, 0),
+                 QStringLiteral("Report table saved"));
+        const QJsonArray rows = ReadReportBack(written, m_chooser->answer)[u"rows"].toArray();
+        QCOMPARE(rows.size(), 8);
+        QCOMPARE(rows[0].toVariant().toStringList(),
+                 QStringList({"Player", "Tournaments", "Fees"}));
     }
 
     void saveDialogRemembersTheLastNameAndType() {
