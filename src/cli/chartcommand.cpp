@@ -7,8 +7,7 @@
 #include "feeschema.h"
 #include "reportcatalogue.h"
 #include "reportoptions.h"
-#include "reportrun.h"
-#include "resultset.h"
+#include "reportstream.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -33,6 +32,8 @@ QString Help() {
         "at most 1,000 points, by the finest of day, month and year that fits, named in the\n"
         "title (past 1,000 years only the years with rows); any other report shows its 25\n"
         "largest values as bars, the rest named under the title (\"and 5 others: 15.00\").\n"
+        "Every bar is named: crowded names get a smaller font, and where even the smallest\n"
+        "leaves no room a ranking shows fewer bars and a time series becomes a line.\n"
         "\n"
         "Options:\n"
         "  --db FILE          the fee database (default: the window program's)\n"
@@ -142,17 +143,19 @@ int RunChartCommand(const QStringList& args) {
     const QString dbFile = options.value(QStringLiteral("--db"));
     OpenFeeDatabaseForReport(db, dbFile.isEmpty() ? FeeDatabasePath() : dbFile);
 
-    ResultSet view;
+    // The chart is picked from the rows as they are stepped, none of them held: a chart of a
+    // report costs about what writing it out does, whatever its number of rows.
+    const QLocale locale = QLocale::system();
+    ChartSink sink(locale, false);
     if (!sql.isEmpty())
-        RunReportStatement(db, sql, view); // a statement without result columns leaves it closed
-    const QString problem = ChartProblem(view);
+        StreamReport(db, sql, sink); // a statement without result columns never starts it
+    const QString problem = sink.problem();
     if (!problem.isEmpty()) {
         PrintErr(problem + u'\n');
         return kExitFailure;
     }
-    const QLocale locale = QLocale::system();
-    SaveChartImage(options.value(QStringLiteral("--output")), BuildChartData(view, title, locale),
-                   locale, QSize(*width, *height));
+    SaveChartImage(options.value(QStringLiteral("--output")), sink.chart(title), locale,
+                   QSize(*width, *height));
     return kExitOk;
 }
 

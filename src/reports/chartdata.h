@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QLocale>
 #include <QString>
 
 /// How a report is drawn. A report whose labels are all days or all months is a time series:
@@ -33,11 +34,23 @@ struct ChartData {
     ChartUnit unit = ChartUnit::None; ///< the step of a time series
     bool wholeValues = false;         ///< the value column holds integers
     QString title;
-    QString subtitle;   ///< a ranking: the values left out ("and 5 others: 15.00")
-    QString labelTitle; ///< the first column's name
-    QString valueTitle; ///< the value column's name
+    QString subtitle;       ///< a ranking: the values left out ("and 5 others: 15.00")
+    qsizetype others = 0;   ///< a ranking: the number of labels left out
+    double othersValue = 0; ///< a ranking: their values added up
+    QString labelTitle;     ///< the first column's name
+    QString valueTitle;     ///< the value column's name
     QList<ChartPoint> points;
 };
+
+/// The subtitle of a ranking that leaves labels out: "and 1,005 others: 505,515.00" ("and 1 other:
+/// 1"), numbers in locale with digit grouping; empty text when none is left out.
+QString RankingSubtitle(qsizetype others, double othersValue, bool wholeValues,
+                        const QLocale& locale);
+
+/// A ranking cut to its count largest points, those left out added to its others and subtitle,
+/// for a chart that has room for no more bars; any other chart, or a count not below its
+/// points, as it is.
+ChartData TopPoints(const ChartData& chart, qsizetype count, const QLocale& locale);
 
 /// "day", "month", "year" or "decade"; empty for None.
 QString ChartUnitText(ChartUnit unit);

@@ -12,44 +12,6 @@ bool IsNumberKind(ColumnKind kind) {
     return kind == ColumnKind::Integer || kind == ColumnKind::Float;
 }
 
-/// The first column's cell as the grid shows it, as UTF-8 bytes, added up with the others of
-/// its label: a text or blob read in place, a number written in locale; NULL gives empty text.
-void AddRow(ChartPicker& picker, const ResultSet& view, qsizetype row, double value,
-            const QLocale& locale) {
-    if (view.isNull(row, 0)) {
-        picker.add(QByteArrayView(""), value);
-        return;
-    }
-    switch (view.cellKind(row, 0)) {
-    case ColumnKind::Float:
-        picker.addCopied(FormatFloat00(view.realAt(row, 0), locale).toUtf8(), value);
-        return;
-    case ColumnKind::Integer:
-        picker.addCopied(QByteArray::number(view.integerAt(row, 0)), value);
-        return;
-    case ColumnKind::Text:
-    case ColumnKind::Blob:
-        break;
-    }
-    picker.add(view.bytesAt(row, 0), value);
-}
-
-/// A number cell's value; NULL, and any value that is not a number, count 0.
-double ValueAt(const ResultSet& view, qsizetype row, int column) {
-    if (view.isNull(row, column))
-        return 0.0;
-    switch (view.cellKind(row, column)) {
-    case ColumnKind::Float:
-        return view.realAt(row, column);
-    case ColumnKind::Integer:
-        return double(view.integerAt(row, column));
-    case ColumnKind::Text:
-    case ColumnKind::Blob:
-        break;
-    }
-    return 0.0;
-}
-
 } // namespace
 
 int ChartValueColumn(const ResultSet& view) {
@@ -77,14 +39,98 @@ QString ChartProblem(const ResultSet& view) {
 }
 
 ChartData BuildChartData(const ResultSet& view, const QString& title, const QLocale& locale) {
-    const int valueColumn = ChartValueColumn(view);
-    ChartPicker picker;
-    for (qsizetype row = 0; row < view.rowCount(); ++row)
-        AddRow(picker, view, row, ValueAt(view, row, valueColumn), locale);
+    ChartSink sink(locale, true);
+    WriteViewRows(view, sink);
+    return sink.chart(title);
+}
+
+ChartSink::ChartSink(const QLocale& locale, bool stableTexts)
+    : m_locale(locale), m_stableTexts(stableTexts) {}
+
+void ChartSink::start(const QList<ResultColumn>& columns) {
+    m_started = true;
+    m_columns = columns;
+    for (int c = int(columns.size()) - 1; c >= 0 && m_valueColumn < 0; --c)
+        if (IsNumberKind(columns[c].kind))
+            m_valueColumn = c;
+}
+
+void ChartSink::label(QByteArrayView bytes, bool stable) {
+    m_label = bytes;
+    m_labelStable = stable;
+}
+
+void ChartSink::null() {
+    if (m_column == 0)
+        label(QByteArrayView(""), true);
+    if (m_column == m_valueColumn)
+        m_value = 0;
+    ++m_column;
+}
+
+void ChartSink::integer(qint64 value) {
+    m_anyValue = true;
+    if (m_column == 0) {
+        m_labelBytes.setNum(value);
+        label(m_labelBytes, false);
+    }
+    if (m_column == m_valueColumn)
+        m_value = double(value);
+    ++m_column;
+}
+
+void ChartSink::real(double value) {
+    m_anyValue = true;
+    if (m_column == 0) {
+        m_labelBytes = FormatFloat00(value, m_locale).toUtf8();
+        label(m_labelBytes, false);
+    }
+    if (m_column == m_valueColumn)
+        m_value = value;
+    ++m_column;
+}
+
+void ChartSink::text(QByteArrayView utf8) {
+    m_anyValue = true;
+    // Read in place: a streamed row's texts stay valid until the next row is stepped.
+    if (m_column == 0)
+        label(utf8, m_stableTexts);
+    if (m_column == m_valueColumn)
+        m_value = 0;
+    ++m_column;
+}
+
+void ChartSink::blob(QByteArrayView bytes) {
+    text(bytes);
+}
+
+void ChartSink::endRow() {
+    ++m_rows;
+    m_column = 0;
+    if (m_valueColumn < 0)
+        return;
+    if (m_labelStable)
+        m_picker.add(m_label, m_value);
+    else
+        m_picker.addCopied(m_label, m_value);
+}
+
+QString ChartSink::problem() const {
+    if (!m_started || m_columns.isEmpty())
+        return QString::fromUtf16(kReportTableEmptyText);
+    if (m_rows == 0)
+        return QString::fromUtf16(kChartNoRowsText);
+    // A total over no rows is one row of NULLs, whose columns take no number kind.
+    if (m_valueColumn < 0)
+        return QString::fromUtf16(m_anyValue ? kChartNoNumberColumnText : kChartNoRowsText);
+    return QString();
+}
+
+ChartData ChartSink::chart(const QString& title) const {
     ChartData chart =
-        picker.pick(title, view.column(valueColumn).kind == ColumnKind::Integer, locale);
-    chart.labelTitle = view.column(0).name;
-    chart.valueTitle = view.column(valueColumn).name;
+        m_picker.pick(title, m_columns[m_valueColumn].kind == ColumnKind::Integer, m_locale);
+    chart.labelTitle = m_columns[0].name;
+    chart.valueTitle = m_columns[m_valueColumn].name;
     return chart;
 }
 

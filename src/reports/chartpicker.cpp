@@ -152,14 +152,6 @@ QDate ChartMonthOf(QByteArrayView label) {
     return QDate(year, month, 1);
 }
 
-bool ChartPicker::addToSeen(QByteArrayView label, double value) {
-    const auto it = m_index.constFind(label);
-    if (it == m_index.constEnd())
-        return false;
-    m_slots[size_t(*it - 1)].value += value;
-    return true;
-}
-
 void ChartPicker::noteNew(QByteArrayView label, double value) {
     m_slots.push_back({label, value});
     if (m_allDays && !ChartDayOf(label).isValid())
@@ -180,11 +172,24 @@ void ChartPicker::add(QByteArrayView label, double value) {
 }
 
 void ChartPicker::addCopied(QByteArrayView label, double value) {
-    if (addToSeen(label, value))
+    // The bytes go into the block first, so that a new label takes them as its key in the one
+    // look-up; a label seen before gives them back.
+    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < label.size()) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(std::max<qsizetype>(kBlockBytes, label.size()));
+    }
+    QByteArray& block = m_blocks.back();
+    const qsizetype at = block.size();
+    block.append(label);
+    const QByteArrayView kept(block.constData() + at, label.size());
+    qsizetype& slot = m_index[kept];
+    if (slot > 0) {
+        m_slots[size_t(slot - 1)].value += value;
+        block.truncate(at);
         return;
-    m_kept.push_back(label.toByteArray());
-    m_index.insert(m_kept.back(), qsizetype(m_slots.size()) + 1);
-    noteNew(m_kept.back(), value);
+    }
+    slot = qsizetype(m_slots.size()) + 1;
+    noteNew(kept, value);
 }
 
 ChartData ChartPicker::pick(const QString& title, bool wholeValues, const QLocale& locale) const {
@@ -242,11 +247,33 @@ ChartData ChartPicker::pick(const QString& title, bool wholeValues, const QLocal
             else
                 rest += m_slots[size_t(i)].value;
         }
-        const QLocale numbers = Grouping(locale);
-        chart.subtitle = QStringLiteral("and %1 %2: %3")
-                             .arg(numbers.toString(others),
-                                  others == 1 ? QStringLiteral("other") : QStringLiteral("others"),
-                                  numbers.toString(rest, 'f', wholeValues ? 0 : 2));
+        chart.others = others;
+        chart.othersValue = rest;
+        chart.subtitle = RankingSubtitle(others, rest, wholeValues, locale);
     }
     return chart;
+}
+
+QString RankingSubtitle(qsizetype others, double othersValue, bool wholeValues,
+                        const QLocale& locale) {
+    if (others <= 0)
+        return QString();
+    const QLocale numbers = Grouping(locale);
+    return QStringLiteral("and %1 %2: %3")
+        .arg(numbers.toString(others),
+             others == 1 ? QStringLiteral("other") : QStringLiteral("others"),
+             numbers.toString(othersValue, 'f', wholeValues ? 0 : 2));
+}
+
+ChartData TopPoints(const ChartData& chart, qsizetype count, const QLocale& locale) {
+    if (chart.shape != ChartShape::RankingBars || count >= chart.points.size())
+        return chart;
+    ChartData top = chart;
+    count = std::max<qsizetype>(count, 0);
+    for (qsizetype i = count; i < chart.points.size(); ++i)
+        top.othersValue += chart.points[i].value;
+    top.others += chart.points.size() - count;
+    top.points.resize(count);
+    top.subtitle = RankingSubtitle(top.others, top.othersValue, top.wholeValues, locale);
+    return top;
 }

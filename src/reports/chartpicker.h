@@ -6,7 +6,6 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QLocale>
-#include <deque>
 #include <vector>
 
 /// Gathers what a chart shows from rows given one at a time, in one pass: equal labels are added
@@ -26,8 +25,6 @@ public:
     ChartData pick(const QString& title, bool wholeValues, const QLocale& locale) const;
 
 private:
-    /// Adds the value to the label's slot; false when the label has none yet.
-    bool addToSeen(QByteArrayView label, double value);
     /// A new label's slot, after its entry in the index.
     void noteNew(QByteArrayView label, double value);
 
@@ -37,7 +34,9 @@ private:
     };
     std::vector<Slot> m_slots;                ///< one per distinct label, in first-seen order
     QHash<QByteArrayView, qsizetype> m_index; ///< label -> slot number + 1
-    std::deque<QByteArray> m_kept;
+    /// The bytes of copied labels, in blocks that are filled but never grown, so they stay put.
+    static constexpr qsizetype kBlockBytes = 1 << 20;
+    std::vector<QByteArray> m_blocks;
     bool m_allDays = true;
     bool m_allMonths = true;
 };

@@ -3,6 +3,7 @@
 #include "chartticks.h"
 #include "feedatabase.h"
 #include "reportcatalogue.h"
+#include "reportstream.h"
 #include "resultset.h"
 
 #include <QElapsedTimer>
@@ -122,6 +123,11 @@ private Q_SLOTS:
         QCOMPARE(ChartProblem(view), QString());
         const ChartData data = BuildChartData(view, QStringLiteral("Title"), QLocale::c());
         QCOMPARE(Describe(data), chart);
+        // zvfee chart picks the same straight from the statement, no row held.
+        ChartSink streamed(QLocale::c(), false);
+        StreamReport(m_db, sql, streamed);
+        QCOMPARE(streamed.problem(), QString());
+        QCOMPARE(Describe(streamed.chart(QStringLiteral("Title"))), chart);
         if (data.shape == ChartShape::RankingBars) {
             QCOMPARE(data.title, QStringLiteral("Title"));
         } else {
@@ -251,6 +257,35 @@ private Q_SLOTS:
         if (!sql.isEmpty())
             open(view, sql);
         QCOMPARE(ChartProblem(view), problem);
+        ChartSink streamed(QLocale::c(), false);
+        if (!sql.isEmpty())
+            StreamReport(m_db, sql, streamed);
+        QCOMPARE(streamed.problem(), problem);
+    }
+
+    // A window with room for fewer bars shows the largest; those left out join the others.
+    void cutsARankingToTheBarsThatFit_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("chart");
+        QTest::newRow("all fit") << Players(3) << 3 << "RankingBars Label/Fees: p03=3|p02=2|p01=1";
+        QTest::newRow("one left out: the first other")
+            << Players(3) << 2 << "RankingBars Label/Fees: p03=3|p02=2 (and 1 other: 1)";
+        QTest::newRow("joins the others already left out")
+            << Players(30) << 20
+            << "RankingBars Label/Fees: p30=30|p29=29|...|p12=12|p11=11|(20) (and 10 others: 55)";
+        QTest::newRow("a time series stays whole")
+            << Rows("('2024-05-03', 1), ('2024-05-04', 2)") << 1
+            << "TimeBars day Label/Fees: 2024-05-03=1|2024-05-04=2";
+    }
+    void cutsARankingToTheBarsThatFit() {
+        QFETCH(QString, sql);
+        QFETCH(int, count);
+        QFETCH(QString, chart);
+        ResultSet view;
+        open(view, sql);
+        const ChartData all = BuildChartData(view, QStringLiteral("Title"), QLocale::c());
+        QCOMPARE(Describe(TopPoints(all, count, QLocale::c())), chart);
     }
 
     void titlesTheCatalogueEntryOrTheQuery_data() {

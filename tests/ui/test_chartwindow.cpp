@@ -6,15 +6,23 @@
 #include "testsupport.h"
 
 #include <QAbstractAxis>
+#include <QAbstractBarSeries>
 #include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QMetaEnum>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -27,6 +35,74 @@ public:
 QByteArray Head(const QString& path, int size) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.read(size) : QByteArray("<unreadable>");
+}
+
+/// Fees of 30 players named as in the samples: "november" pays most, "Kilo" is the 25th.
+QString SamplePlayersSql() {
+    static const char* const kNames[] = {
+        "november", "oscar",  "papa",    "quebec",   "romeo",   "sierra", "tango", "Tango",
+        "uniform",  "victor", "whiskey", "xray",     "yankee",  "zulu",   "alpha", "bravo",
+        "charlie",  "delta",  "echo",    "foxtrot",  "golf",    "hotel",  "india", "J\u00fcrgen",
+        "Kilo",     "lima",   "Mike",    "Zo\u00eb", "juliett", "kilo"};
+    QStringList rows;
+    for (int i = 0; i < 30; ++i)
+        rows << QStringLiteral("('%1', %2)")
+                    .arg(QString::fromUtf8(kNames[i]))
+                    .arg(27.0 - i * 1.0625);
+    return QStringLiteral("SELECT column1 AS Player, column2 AS Fees FROM (VALUES %1)")
+        .arg(rows.join(u','));
+}
+
+/// WCAG's contrast ratio of two colours, 1 to 21.
+double Contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+/// The bars of the chart whose names its category axis does not draw in full: every category
+/// needs a text item of its own that the axis shows (Qt Charts hides those it finds crowded),
+/// holding the whole name, within the chart and clear of every other such label. A chart
+/// without bars names none.
+QStringList UnnamedBars(QChart& chart) {
+    QAbstractBarSeries* bars = nullptr;
+    for (QAbstractSeries* series : chart.series())
+        bars = bars ? bars : qobject_cast<QAbstractBarSeries*>(series);
+    if (!bars)
+        return {};
+    QBarCategoryAxis* axis = nullptr;
+    for (QAbstractAxis* candidate : bars->attachedAxes())
+        axis = axis ? axis : qobject_cast<QBarCategoryAxis*>(candidate);
+    QStringList unnamed;
+    if (!axis || bars->barSets().constFirst()->count() != axis->count())
+        unnamed << QStringLiteral("bars without a category");
+    QList<QRectF> placed;
+    for (const QString& category : axis->categories()) {
+        const QString name = QTextDocumentFragment::fromHtml(category).toPlainText();
+        QGraphicsTextItem* shown = nullptr;
+        for (QGraphicsItem* item : chart.scene()->items()) {
+            auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+            if (text && text->isVisible() && text->toPlainText() == name &&
+                !text->sceneBoundingRect().intersects(
+                    chart.mapRectToScene(chart.plotArea()).adjusted(1, 1, -1, -1)))
+                shown = text;
+        }
+        // (less the half-pixel margin round the text)
+        const QRectF at =
+            shown ? shown->sceneBoundingRect().adjusted(0.5, 0.5, -0.5, -0.5) : QRectF();
+        const bool clear = std::none_of(placed.begin(), placed.end(),
+                                        [&](const QRectF& r) { return r.intersects(at); });
+        if (!shown || !chart.sceneBoundingRect().contains(at) || !clear)
+            unnamed << name;
+        placed << at;
+    }
+    return unnamed;
 }
 } // namespace
 
@@ -211,6 +287,59 @@ private Q_SLOTS:
         QVERIFY2(labelSize() < roomy, qPrintable(QString::number(labelSize())));
         window->resize(900, 900);
         QCOMPARE(labelSize(), roomy);
+    }
+
+    // Every bar is named at the window's default size and down to its minimum: in a smaller
+    // font, or, where no font leaves room, with fewer bars and the rest in the subtitle.
+    void everyBarIsNamed_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("smallest"); // the window at its minimum size, else its default
+        QTest::addColumn<int>("bars");      // shown at that size; -1: fewer than all, at least 1
+        const QString days =
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE "
+                           "i < %1) SELECT date('2024-03-01', '+' || i || ' days') AS Date, "
+                           "i * 2.5 AS Fees FROM n");
+        QTest::newRow("samples' players") << SamplePlayersSql() << false << 25;
+        QTest::newRow("samples' players, smallest") << SamplePlayersSql() << true << -1;
+        QTest::newRow("12 days") << days.arg(11) << false << 12;
+        QTest::newRow("31 days") << days.arg(30) << false << 31;
+        QTest::newRow("60 days: a line") << days.arg(59) << false << 0;
+        QTest::newRow("12 days, smallest") << days.arg(11) << true << 12;
+        QTest::newRow("31 days, smallest: a line") << days.arg(30) << true << 0;
+    }
+    void everyBarIsNamed() {
+        QFETCH(QString, sql);
+        QFETCH(bool, smallest);
+        QFETCH(int, bars);
+        start();
+        load(sql);
+        form().ChartBtn->click();
+        TChartForm* window = form().ChartForm;
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        if (smallest)
+            window->resize(window->minimumSize());
+        for (int i = 0; i < 5; ++i) // the layouts, and the redraws they ask for
+            QApplication::processEvents();
+        QCOMPARE(window->size(), smallest ? window->minimumSize() : QSize(784, 520));
+        QChart& chart = *window->ChartView->chart();
+        QCOMPARE(UnnamedBars(chart), QStringList());
+        const QList<QAbstractSeries*> series = chart.series();
+        QCOMPARE(series.size(), 1);
+        auto* barSeries = qobject_cast<QAbstractBarSeries*>(series.constFirst());
+        const int shown = barSeries ? barSeries->barSets().constFirst()->count() : 0;
+        if (bars >= 0) {
+            QCOMPARE(shown, bars);
+        } else {
+            QVERIFY2(shown >= 1 && shown < 25, qPrintable(QString::number(shown)));
+            QVERIFY2(chart.title().contains(QStringLiteral("and %1 others").arg(30 - shown)),
+                     qPrintable(chart.title()));
+        }
+        // Value labels read on the bars and on the background alike.
+        if (barSeries && barSeries->isLabelsVisible()) {
+            QBarSet* set = barSeries->barSets().constFirst();
+            QVERIFY(Contrast(set->labelColor(), set->color()) >= 4.5);
+            QVERIFY(Contrast(set->labelColor(), Qt::white) >= 4.5); // the theme's background
+        }
     }
 
     void saveImageWritesTheFileItsNameAsksFor_data() {
