@@ -28,7 +28,10 @@ const QString kHelp = QStringLiteral(
     "              \"man zvfee\"); created with its tables when missing\n"
     "  --new       only files not imported before, changed since (size, modification or\n"
     "              change time, inode), or whose tournaments are no longer all in Master;\n"
-    "              \"Skipped (already imported): K\" counts the others\n"
+    "              \"Skipped (already imported): K\" counts the others. Each file then\n"
+    "              stands alone: one that fails is named with its cause and left out,\n"
+    "              unrecorded, the others imported; \"Not imported (tried again by the next\n"
+    "              --new): K\" counts the failed ones, and the next --new tries them again\n"
     "  -h, --help  this help\n"
     "\n"
     "Progress goes to standard error, \"Tournaments with fees imported:  N\" to standard output.\n"
@@ -38,7 +41,7 @@ const QString kHelp = QStringLiteral(
     "  1  a file could not be read (\"Error loading FILE\" and the reason on the next line;\n"
     "     the files before it stay imported; only regular files up to 256 MiB are read),\n"
     "     or an error ended the run (its message, such as a refused tournament; nothing\n"
-    "     of the run is kept)\n"
+    "     of the run is kept), or --new left a file out (the others are imported)\n"
     "  2  the command line was wrong\n");
 
 int RunImport(const QStringList& args);
@@ -91,9 +94,16 @@ int RunImport(const QStringList& args) {
     }
     CliConsole console;
     try {
+        // With --new each file stands alone: one that fails is left out, unrecorded, so that
+        // the next --new tries it again, and cannot keep the others out.
         const ImportRunOutcome outcome =
-            ImportResultsFiles(run, db, console, console.statusLine(), {});
-        return outcome.unreadablePath.isEmpty() ? kExitOk : kExitFailure;
+            ImportResultsFiles(run, db, console, console.statusLine(), {},
+                               onlyNew ? ImportRunKind::EachFile : ImportRunKind::Whole);
+        if (!outcome.failed.isEmpty())
+            PrintErr(QStringLiteral("Not imported (tried again by the next --new): %1\n")
+                         .arg(outcome.failed.size()));
+        return outcome.unreadablePath.isEmpty() && outcome.failed.isEmpty() ? kExitOk
+                                                                            : kExitFailure;
     } catch (...) {
         console.endStatus();
         throw;

@@ -47,7 +47,11 @@ const QString kHelp =
     "  --new                 only the items (given, or else listed) that the database\n"
     "                        has not recorded for this server; \"Skipped (already\n"
     "                        imported): K\" counts the others (for a cron line or the\n"
-    "                        zvfee-remote-sync timer)\n"
+    "                        zvfee-remote-sync timer). Each item then stands\n"
+    "                        alone: one that fails is named with its cause and\n"
+    "                        left out, unrecorded, and the items after it still\n"
+    "                        come; \"Not imported (tried again by the next --new): K\"\n"
+    "                        counts the failed ones\n"
     "  -h, --help            this help\n"
     "\n"
     "Progress and messages go to standard error; the items (list) and\n"
@@ -58,7 +62,8 @@ const QString kHelp =
     "  1  the server could not be reached or answered an error (its text is\n"
     "     shown; items imported before it stay imported), or an error ended the\n"
     "     run, such as a tournament refused because the database holds another\n"
-    "     under its number (nothing of the run is kept)\n"
+    "     under its number (nothing of the run is kept), or --new left an item out\n"
+    "     (the others are imported)\n"
     "  2  the command line was wrong, or a server setting is empty\n"_s;
 
 int RunRemote(const QStringList& args);
@@ -244,8 +249,12 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
         selected = fresh;
     }
     try {
-        const RemoteImportOutcome outcome =
-            ImportRemoteFiles(selected, fields, db, console, console.statusLine(), {});
+        // With --new each item stands alone: one that fails is left out, unrecorded, so that
+        // the next --new tries it again, and the items after it are still fetched.
+        const RemoteImportOutcome outcome = ImportRemoteFiles(
+            selected, fields, db, console, console.statusLine(), {}, options.onlyNew);
+        if (options.onlyNew && outcome.failures > 0)
+            PrintErr(u"Not imported (tried again by the next --new): %1\n"_s.arg(outcome.failures));
         return outcome.failedItem.isEmpty() ? kExitOk : kExitFailure;
     } catch (...) {
         console.endStatus();

@@ -300,10 +300,13 @@ void FolderWatcher::runDue() {
 }
 
 void FolderWatcher::importFiles(QStringList paths) {
-    const auto names = [this](const QStringList& files) {
+    const auto name = [this](const QString& file) {
+        return DisplayFileName(file.mid(m_folder.size()));
+    };
+    const auto names = [&name](const QStringList& files) {
         QStringList shown;
         for (qsizetype i = 0; i < files.size() && i < kNamesShown; ++i)
-            shown << DisplayFileName(files[i].mid(m_folder.size()));
+            shown << name(files[i]);
         QString text = shown.join(u", "_s);
         if (files.size() > kNamesShown)
             text += u" and %1 more"_s.arg(files.size() - kNamesShown);
@@ -315,84 +318,63 @@ void FolderWatcher::importFiles(QStringList paths) {
             m_pending.insert(file, {StampOf(file), due});
     };
 
-    while (!paths.isEmpty()) {
-        qsizetype loading = -1; // the file of the run being read
-        try {
-            paths = NewOrChangedFiles(m_db, paths).paths;
-            paths.removeIf([this](const QString& file) {
-                const auto aside = m_setAside.constFind(file);
-                return aside != m_setAside.constEnd() && *aside == StampOf(file);
-            });
-            if (paths.isEmpty())
+    bool loading = false; // the run got to its files
+    try {
+        paths = NewOrChangedFiles(m_db, paths).paths;
+        paths.removeIf([this](const QString& file) {
+            const auto aside = m_setAside.constFind(file);
+            return aside != m_setAside.constEnd() && *aside == StampOf(file);
+        });
+        if (paths.isEmpty())
+            return;
+        QList<ImportRunFile> run;
+        for (const QString& file : std::as_const(paths))
+            run.append({file, name(file)});
+        SilentMessages messages;
+        // A stop is heeded before every file and before the commit: the last file too.
+        const StatusLine status = [&](const QString& text) {
+            const bool file = text.startsWith(u"Loading (");
+            if (!file && !text.startsWith(u"Updating database"))
                 return;
-            QList<ImportRunFile> run;
-            for (const QString& file : std::as_const(paths))
-                run.append({file, file});
-            SilentMessages messages;
-            // A stop is heeded before every file and before the commit: the last file too.
-            const StatusLine status = [&](const QString& text) {
-                const bool file = text.startsWith(u"Loading (");
-                if (!file && !text.startsWith(u"Updating database"))
-                    return;
-                if (file)
-                    ++loading;
-                if (m_stopRequested())
-                    throw RunStopped();
-            };
-            const ImportRunOutcome outcome = ImportResultsFiles(run, m_db, messages, status, {});
-            const qsizetype imported = outcome.unreadablePath.isEmpty() ? paths.size() : loading;
-            QString line =
-                u"imported %1, %2"_s.arg(FileCount(imported), TournamentCount(outcome.imported));
-            if (imported > 0)
-                line += u": "_s + names(paths.first(imported));
-            if (outcome.unreadablePath.isEmpty()) {
-                m_log(line);
-                return;
-            }
-            // The files after an unreadable one were not read: they go again without it.
-            m_setAside.insert(outcome.unreadablePath, StampOf(outcome.unreadablePath));
-            m_log(line + u"; Error loading "_s + DisplayFileName(outcome.unreadablePath) +
+            loading = loading || file;
+            if (m_stopRequested())
+                throw RunStopped();
+        };
+        // Each file stands alone: one that cannot be imported waits for a change, and the others
+        // are imported without it.
+        const ImportRunOutcome outcome =
+            ImportResultsFiles(run, m_db, messages, status, {}, ImportRunKind::EachFile);
+        QStringList imported = paths;
+        for (const FailedFile& failed : outcome.failed) {
+            imported.removeOne(failed.path);
+            m_setAside.insert(failed.path, StampOf(failed.path));
+            const QString shown = name(failed.path);
+            // A fault in the text begins with the file's name and its place.
+            m_log((failed.message.startsWith(shown + u' ')
+                       ? u"not imported "_s + failed.message
+                       : u"not imported %1: %2"_s.arg(shown, failed.message)) +
                   u" (set aside until it changes)"_s);
-            paths = paths.mid(loading + 1);
-        } catch (...) {
-            if (m_stopRequested()) {
-                m_log((loading < 0 ? u"stopped before the run of %1"_s
-                                   : u"stopped; the run of %1 was rolled back"_s)
-                          .arg(FileCount(paths.size())));
-                Q_EMIT stopped();
-                return;
-            }
-            try {
-                throw;
-            } catch (const DatabaseError& e) {
-                m_log(u"not imported %1: %2; trying again in %3 s"_s.arg(
-                    FileCount(paths.size()), e.message(),
-                    QString::number(m_options.retryMs / 1000.0)));
-                retryLater(paths);
-                return;
-            } catch (const std::exception& e) {
-                if (loading < 0 || loading >= paths.size()) { // not the fault of a file
-                    m_log(u"not imported %1: %2; trying again in %3 s"_s.arg(
-                        FileCount(paths.size()), ErrorText(e),
-                        QString::number(m_options.retryMs / 1000.0)));
-                    retryLater(paths);
-                    return;
-                }
-                // The file being read ended the run: it waits for a change, the others go again.
-                const QString bad = paths.takeAt(loading);
-                m_setAside.insert(bad, StampOf(bad));
-                const auto* placed = dynamic_cast<const ResultsTextError*>(&e);
-                const QString where =
-                    placed && !placed->place().isEmpty() ? u" "_s + placed->place() : QString();
-                m_log(u"not imported %1: %2 (set aside until it changes)%3"_s.arg(
-                    DisplayFileName(bad.mid(m_folder.size())) + where, ErrorText(e),
-                    paths.isEmpty() ? QString() : u"; the others go again"_s));
-            } catch (...) {
-                m_log(u"not imported %1; trying again in %2 s"_s.arg(
-                    FileCount(paths.size()), QString::number(m_options.retryMs / 1000.0)));
-                retryLater(paths);
-                return;
-            }
         }
+        if (!imported.isEmpty())
+            m_log(u"imported %1, %2: %3"_s.arg(FileCount(imported.size()),
+                                               TournamentCount(outcome.imported), names(imported)));
+    } catch (...) {
+        if (m_stopRequested()) {
+            m_log((loading ? u"stopped; the run of %1 was rolled back"_s
+                           : u"stopped before the run of %1"_s)
+                      .arg(FileCount(paths.size())));
+            Q_EMIT stopped();
+            return;
+        }
+        QString why;
+        try {
+            throw;
+        } catch (const std::exception& e) { // the database's fault (busy, locked), or the run's
+            why = u": "_s + ErrorText(e);
+        } catch (...) {
+        }
+        m_log(u"not imported %1%2; trying again in %3 s"_s.arg(
+            FileCount(paths.size()), why, QString::number(m_options.retryMs / 1000.0)));
+        retryLater(paths);
     }
 }

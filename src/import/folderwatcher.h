@@ -13,13 +13,15 @@
 /// Keeps the fee database up to date with a results folder. Every "TR*.txt" file that is new or
 /// changed since its recorded import is imported once it has not changed for the settle time,
 /// so a file the server is still writing is never read half-way. Files that settle together go
-/// in one run; each run logs one line.
+/// in one run, each file on its own in it; each run logs one line, and one more for each file
+/// it left out.
 ///
 /// A run that the database refuses (busy, locked, or any database error) is rolled back whole
-/// and its files are tried again after the retry time. A file whose content ends a run (a bad
-/// start or stop) is set aside until it changes, and the run goes again without it; so is a file
-/// that cannot be read. When stopRequested turns true during a run, up to its commit, the run is
-/// rolled back whole and stopped() follows.
+/// and its files are tried again after the retry time. A file that cannot be imported (a bad
+/// start or stop, a tournament whose number the database holds for another tournament, a file
+/// that cannot be read) is left out and set aside until it changes; the others are imported
+/// without it. When stopRequested turns true during a run, up to its commit, the run is rolled
+/// back whole and stopped() follows.
 ///
 /// The folder is followed through one inotify watch, which tells of every file in it by name.
 /// The settle time runs from a file's own last change: due = max(event, modification) + settle.

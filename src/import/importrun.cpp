@@ -16,7 +16,8 @@ namespace {
 template <typename FileAt>
 ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
                              OperatorMessages& messages, const StatusLine& status,
-                             const std::function<void()>& closeFeeTables) {
+                             const std::function<void()>& closeFeeTables, ImportRunKind kind) {
+    const bool eachFile = kind == ImportRunKind::EachFile;
     RequireFeeSchema(db); // a file that is not a fee database is left alone
     ImportRunOutcome outcome;
     const QString n = QString::number(count);
@@ -41,15 +42,34 @@ ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
                 try {
                     text = ReadResultsText(file.path);
                 } catch (const ResultsFileError& e) {
-                    messages.error(QStringLiteral("Error loading ") + DisplayFileName(file.path));
+                    const QString error =
+                        QStringLiteral("Error loading ") + DisplayFileName(file.path);
+                    messages.error(error);
                     messages.cause(e.reason());
+                    if (eachFile) {
+                        outcome.failed.append(
+                            {file.path, error + QStringLiteral(": ") + e.reason()});
+                        continue;
+                    }
                     outcome.unreadablePath = file.path;
                     break;
                 }
                 const LocalSource where = sources.of(file.path);
+                const QString shownAs = DisplayFileName(file.path);
+                const auto import = [&] {
+                    return importer.importText(where.source, where.name, stamp, text, shownAs);
+                };
+                if (eachFile) {
+                    const OwnRunOutcome own = ImportOnItsOwn(db, file.label, import);
+                    outcome.imported += own.imported;
+                    if (!own.refusal.isEmpty()) {
+                        messages.error(own.refusal);
+                        outcome.failed.append({file.path, own.refusal});
+                    }
+                    continue;
+                }
                 try {
-                    outcome.imported += importer.importText(where.source, where.name, stamp, text,
-                                                            DisplayFileName(file.path));
+                    outcome.imported += import();
                 } catch (ResultsTextError& e) {
                     e.setFile(file.label);
                     throw;
@@ -76,22 +96,24 @@ ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
 
 ImportRunOutcome ImportResultsFiles(const QList<ImportRunFile>& files, FeeDatabase& db,
                                     OperatorMessages& messages, const StatusLine& status,
-                                    const std::function<void()>& closeFeeTables) {
+                                    const std::function<void()>& closeFeeTables,
+                                    ImportRunKind kind) {
     return importFiles(
         files.size(), [&files](qsizetype i) { return files[i]; }, db, messages, status,
-        closeFeeTables);
+        closeFeeTables, kind);
 }
 
 ImportRunOutcome ImportResultsFiles(const ImportRunFiles& files, FeeDatabase& db,
                                     OperatorMessages& messages, const StatusLine& status,
-                                    const std::function<void()>& closeFeeTables) {
+                                    const std::function<void()>& closeFeeTables,
+                                    ImportRunKind kind) {
     return importFiles(
         files.size(),
         [&files](qsizetype i) {
             QString path = files.path(i);
             return ImportRunFile{path, path};
         },
-        db, messages, status, closeFeeTables);
+        db, messages, status, closeFeeTables, kind);
 }
 
 QString LocalFilePath(const QString& folder, const QString& itemText) {

@@ -55,6 +55,25 @@ void RecordRun::begin() {
         m_db.Execute(statement);
 }
 
+OwnRunOutcome ImportOnItsOwn(FeeDatabase& db, const QString& shownAs,
+                             const std::function<int()>& import) {
+    db.Execute(u"SAVEPOINT own_file"_s);
+    OwnRunOutcome outcome;
+    try {
+        outcome.imported = import();
+        db.Execute(u"RELEASE own_file"_s);
+        return outcome;
+    } catch (ResultsTextError& e) {
+        e.setFile(shownAs);
+        outcome.refusal = e.placedMessage();
+    } catch (const TournamentCollision& e) {
+        outcome.refusal = e.message();
+    }
+    // Neither is the database's error: the transaction and the savepoint are whole.
+    db.Execute(u"ROLLBACK TO own_file; RELEASE own_file"_s);
+    return outcome;
+}
+
 bool EndsInsideTournament(const QStringList& lines) {
     bool inside = false;
     for (const QString& line : lines) {

@@ -7,6 +7,7 @@
 
 #include <QStringList>
 #include <QStringView>
+#include <functional>
 
 /// Imports results files as files of the record, inside the caller's transaction: a file
 /// imported again replaces its tournaments whole. Those it held at its recorded import and holds
@@ -51,6 +52,21 @@ private:
     FeeDatabase& m_db;
     QStringList m_statements;
 };
+
+/// What a file imported on its own gave: its tournaments, or why it was left out.
+struct OwnRunOutcome {
+    int imported = 0;
+    /// Empty when the file was kept; else its refusal, as shown: "FILE line N (tournament T):
+    /// MESSAGE" for a fault in its text, the collision's own words for a refused tournament.
+    QString refusal;
+};
+
+/// Runs import (the import of one file, named shownAs) in a savepoint of the run's open
+/// transaction, so that it stands or falls alone: when the file's text or one of its tournaments
+/// is refused, what it wrote is taken back and the refusal returned, and the run goes on. Any
+/// other error (the database's, a cancel) goes on to the run, which rolls back whole.
+OwnRunOutcome ImportOnItsOwn(FeeDatabase& db, const QString& shownAs,
+                             const std::function<int()>& import);
 
 /// Whether the lines end inside a tournament block: a "Tournament=" line without a "Stop=" line
 /// after it. An answer so cut lost the rest of its block, and perhaps more blocks.

@@ -43,7 +43,7 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
 RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
                                       FeeDatabase& db, OperatorMessages& messages,
                                       const StatusLine& status,
-                                      const std::function<void()>& closeFeeTables) {
+                                      const std::function<void()>& closeFeeTables, bool eachItem) {
     if (selected.isEmpty()) {
         messages.error(u"No tournament result files selected"_s);
         return {};
@@ -68,6 +68,13 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
             recordRun.begin();
             RecordedImporter importer(db);
             const QString source = RemoteSourceOf(fields);
+            // Notes an item that is left out; true when the run goes on without it.
+            const auto leftOut = [&](const RemoteItem& item) {
+                if (outcome.failedItem.isEmpty())
+                    outcome.failedItem = item.text;
+                ++outcome.failures;
+                return eachItem;
+            };
             int i = 0;
             for (const RemoteItem& item : selected) {
                 ++i;
@@ -78,12 +85,14 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                     // Shorter than its length: as a file that cannot be read.
                     messages.error(u"Error loading "_s + item.text);
                     messages.cause(cut);
-                    outcome.failedItem = item.text;
+                    if (leftOut(item))
+                        continue;
                     break;
                 }
                 if (!IsApiSuccess(response)) {
                     messages.error(ApiValue(response, u"Error"_s));
-                    outcome.failedItem = item.text;
+                    if (leftOut(item))
+                        continue;
                     break;
                 }
                 response.removeFirst(); // the Result line
@@ -92,11 +101,24 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                 if (EndsInsideTournament(response)) {
                     messages.error(u"Error loading "_s + item.text);
                     messages.cause(u"The answer ends inside a tournament"_s);
-                    outcome.failedItem = item.text;
+                    if (leftOut(item))
+                        continue;
                     break;
                 }
-                outcome.imported += importer.importLines(source, item.text, response,
-                                                         RecordedFileText(source, item.text));
+                const QString shownAs = RecordedFileText(source, item.text);
+                const auto import = [&] {
+                    return importer.importLines(source, item.text, response, shownAs);
+                };
+                if (!eachItem) {
+                    outcome.imported += import();
+                    continue;
+                }
+                const OwnRunOutcome own = ImportOnItsOwn(db, item.text, import);
+                outcome.imported += own.imported;
+                if (!own.refusal.isEmpty()) {
+                    messages.error(own.refusal);
+                    leftOut(item);
+                }
             }
         }
         if (outcome.imported > 0 && closeFeeTables)

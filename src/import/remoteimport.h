@@ -15,8 +15,11 @@ struct RemoteImportOutcome {
     bool ran = false;
     /// Tournaments written (blocks with fee-paying entries), also those that replaced rows.
     int imported = 0;
-    /// The text of the item whose answer failed and ended the loop; empty when all came in.
+    /// The text of the item whose answer failed and ended the loop; empty when all came in. In
+    /// a run of each item on its own, the first item left out.
     QString failedItem;
+    /// The items left out of a run of each item on its own.
+    int failures = 0;
 };
 
 /// Where the items of a server are recorded: "host:port/path" of the server fields (trimmed).
@@ -49,7 +52,12 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
 /// An error from the import of a file, or from beginning or committing the transaction, rolls
 /// the whole run back (the connection leaves the transaction) and is raised again; the status
 /// line keeps its last text.
+///
+/// With eachItem, every item stands alone: an item whose answer fails, or whose text or
+/// tournaments are refused, is shown as an error with its cause and left out, unrecorded, and the
+/// run goes on with the next; only a database error ends the run whole.
 RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
                                       FeeDatabase& db, OperatorMessages& messages,
                                       const StatusLine& status,
-                                      const std::function<void()>& closeFeeTables);
+                                      const std::function<void()>& closeFeeTables,
+                                      bool eachItem = false);

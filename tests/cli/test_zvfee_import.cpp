@@ -59,6 +59,7 @@ private Q_SLOTS:
     void runs_data();
     void runs();
     void onlyNewFiles();
+    void newGoesPastAFailingFile();
     void defaultDatabaseBesideTheProgram();
     void databaseThatCannotBeCreated();
     void importAgainReplacesPlayers_data();
@@ -218,6 +219,43 @@ void TestZvfeeImport::onlyNewFiles() {
     run = RunZvfee(args);
     QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  0\n"));
     QCOMPARE(run.err, QStringLiteral("Skipped (already imported): 7\nUpdating database ...\n"));
+}
+
+// With --new each file stands alone: the files that fail are named and left out, unrecorded, the
+// others imported; the next --new tries only the failed ones again.
+void TestZvfeeImport::newGoesPastAFailingFile() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("results"));
+    const QString db = dir.filePath(QStringLiteral("fees.db3"));
+    const QString bad = folder + QStringLiteral("/TR2024-05-02 Bad.txt");
+    const QString other = folder + QStringLiteral("/TR2024-05-04 Other.txt");
+    WriteFileBytes(folder + QStringLiteral("/TR2024-05-01 A.txt"), Tournament(1) + Tournament(2));
+    WriteFileBytes(bad, Tournament(5) + Tournament(4, "2024-05-03 8:00:00"));
+    WriteFileBytes(folder + QStringLiteral("/TR2024-05-03 C.txt"), Tournament(3));
+    WriteFileBytes(other, Tournament(1, "2025-02-01 18:00:00"));
+    const QStringList args{"import", "--new", "--db", db, folder};
+    Run run = RunZvfee(args);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  3\n"));
+    QVERIFY2(run.err.contains("\n" + bad +
+                              " line 22 (tournament 4): '8:' is not a valid integer "
+                              "value\nLoading (3 of 4):  "),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains("\nTournament 1 of \"" + other +
+                              "\" (T1, 2025-02-01 18:00:00) is "
+                              "not tournament 1 in the fee database"),
+             qPrintable(run.err));
+    QVERIFY2(run.err.endsWith("Not imported (tried again by the next --new): 2\n"),
+             qPrintable(run.err));
+    QCOMPARE(TNumbers(db), (QStringList{"1", "2", "3"}));
+
+    WriteFileBytes(bad, Tournament(5) + Tournament(4));
+    run = RunZvfee(args);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("Tournaments with fees imported:  2\n"));
+    QVERIFY2(run.err.startsWith("Skipped (already imported): 2\nLoading (1 of 2):  " + bad),
+             qPrintable(run.err));
+    QCOMPARE(TNumbers(db), (QStringList{"1", "2", "3", "4", "5"}));
 }
 
 void TestZvfeeImport::defaultDatabaseBesideTheProgram() {

@@ -108,6 +108,16 @@ private Q_SLOTS:
                    db
             << 1 << "Tournaments with fees imported:  2\n"
             << "Tournament results not found: TR2024-09-09 Gone.txt" << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("--new goes past an item that fails")
+            << saved
+            << QStringList{u"import"_s, u"--new"_s, u"TR2024-03-01 Daily Turbo.txt"_s,
+                           u"TR2024-09-09 Gone.txt"_s, u"TR24-03-02 Short.txt"_s} +
+                   db
+            << 1 << "Tournaments with fees imported:  3\n"
+            << "Tournament results not found: TR2024-09-09 Gone.txt\nRetrieving (3 of 3):  "
+               "TR24-03-02 Short.txt\nUpdating database ...\nNot imported (tried again by the "
+               "next --new): 1\n"
+            << QStringList{u"1"_s, u"2"_s, u"3"_s};
         QTest::newRow("a timeout that is not a number")
             << saved << QStringList{u"list"_s, u"--timeout"_s, u"soon"_s} << 2 << ""
             << "--timeout needs a number of seconds above 0" << QStringList{};

@@ -1,7 +1,9 @@
 // The fee database follows its results folder: after any sequence of file operations and an
 // import of the new or changed files (zvfee import --new, a running zvfee watch, or the same run
 // in this process), it holds what a fresh import of the files present gives, plus the
-// tournaments of the files that went away.
+// tournaments of the files that went away. With two folders whose tournaments share numbers (the
+// results of two servers), a file of one that holds a number the other holds is left out, and no
+// tournament of one is ever replaced by the other's.
 
 #include "feedatabase.h"
 #include "filenames.h"
@@ -29,19 +31,29 @@ namespace {
 
 const QString kZvfee = QStringLiteral(ZV_BUILD_DIR "/zvfee");
 
-/// The file a letter of an operation stands for; X has a name that is not valid UTF-8.
+/// The file a letter of an operation stands for; X has a name that is not valid UTF-8. A letter
+/// after "2:" is a file of the second folder.
 QString FileName(const QString& letter) {
-    if (letter == u"X")
+    const QString name = letter.startsWith(u"2:") ? letter.mid(2) : letter;
+    if (name == u"X")
         return DecodeFileName("TRbad\xff.txt");
-    return u"TR"_s + letter + u".txt"_s;
+    return u"TR"_s + name + u".txt"_s;
 }
 
-/// Every tournament has one content for ever, its fee from its number, so the expected database
-/// is the import of a list of numbers. Numbers of three digits keep a rewrite's size.
-QByteArray Blocks(const QList<int>& numbers) {
+/// The folder of a file: 1 or 2.
+int SourceOf(const QString& letter) {
+    return letter.startsWith(u"2:") ? 2 : 1;
+}
+
+/// Every tournament of a folder has one content for ever, its fee from its number, so the
+/// expected database is the import of a list of numbers. The second folder's tournaments start
+/// at another time: the same number there is another tournament. Numbers of three digits keep a
+/// rewrite's size.
+QByteArray Blocks(const QList<int>& numbers, int source = 1) {
     QByteArray text;
     for (const int n : numbers)
-        text += ResultsBlock(n, QByteArray::number(1 + n % 9));
+        text += ResultsBlock(n, QByteArray::number(1 + n % 9),
+                             source == 1 ? "2024-05-03 19:00:00" : "2025-02-01 18:00:00");
     return text;
 }
 
@@ -72,22 +84,47 @@ QStringList Dump(const QString& dbPath) {
     return rows;
 }
 
-void ImportInProcess(const QString& dbPath, const QStringList& paths) {
+/// The start of every tournament in Master, by number.
+QMap<QString, QString> Starts(const QString& dbPath) {
+    FeeDatabase db;
+    db.setDatabaseName(dbPath);
+    db.Open();
+    QMap<QString, QString> starts;
+    Statement stmt = db.Prepare16(u"SELECT TNumber, Date || ' ' || Time FROM Master"_s);
+    while (db.Step(stmt))
+        starts.insert(
+            QString::number(sqlite3_column_int(stmt.get(), 0)),
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1))));
+    return starts;
+}
+
+/// Imports the files in one run, as "zvfee import --new" does when each stands alone; returns
+/// the paths of the files left out.
+QStringList ImportInProcess(const QString& dbPath, const QStringList& paths,
+                            ImportRunKind kind = ImportRunKind::Whole) {
     FeeDatabase db;
     OpenOrCreateFeeDatabase(db, dbPath);
     QList<ImportRunFile> run;
     for (const QString& path : paths)
         run.append({path, path});
     RecordingMessages messages;
-    ImportResultsFiles(run, db, messages, [](const QString&) {}, {});
+    QStringList failed;
+    for (const FailedFile& file : ImportResultsFiles(
+                                      run, db, messages, [](const QString&) {}, {}, kind)
+                                      .failed)
+        failed << file.path;
+    return failed;
 }
 
 /// A results folder, the folder that files are moved away to, and what the database should
 /// hold after each import of the new or changed files.
 class Scene {
 public:
-    Scene() : m_results(m_dir.filePath(u"results"_s)), m_away(m_dir.filePath(u"away"_s)) {
+    Scene()
+        : m_results(m_dir.filePath(u"results"_s)), m_results2(m_dir.filePath(u"results2"_s)),
+          m_away(m_dir.filePath(u"away"_s)) {
         QDir().mkpath(m_results);
+        QDir().mkpath(m_results2);
         QDir().mkpath(m_away);
     }
     ~Scene() { // QDir cannot remove a name that is not UTF-8
@@ -95,13 +132,25 @@ public:
         std::filesystem::remove_all(EncodeFileName(m_dir.path()).toStdString(), ignored);
     }
     QString results() const { return m_results; }
+    QString results2() const { return m_results2; }
     QString db() const { return m_dir.filePath(u"fees.db3"_s); }
+    QString path(const QString& letter) const {
+        return (SourceOf(letter) == 1 ? m_results : m_results2) + u'/' + FileName(letter);
+    }
+    /// The letter of a path of either folder.
+    QString letterOf(const QString& path) const {
+        for (auto it = m_present.cbegin(); it != m_present.cend(); ++it)
+            if (this->path(it.key()) == path)
+                return it.key();
+        return {};
+    }
 
     /// "write A 101 102" (also to cut or empty), "keep-mtime A 101 104" (rewritten with its
     /// modification time put back), "append A 105", "rename A B" (over B), "away A".
     void apply(const QString& op) {
         const QStringList w = op.split(u' ', Qt::SkipEmptyParts);
-        const QString path = m_results + u'/' + FileName(w.value(1));
+        const QString path = this->path(w.value(1));
+        const int source = SourceOf(w.value(1));
         QList<int> numbers;
         for (const QString& n : w.mid(2))
             numbers << n.toInt();
@@ -109,17 +158,17 @@ public:
             struct stat before = {};
             const bool keep =
                 w[0] == u"keep-mtime" && ::stat(EncodeFileName(path).constData(), &before) == 0;
-            WriteRaw(path, Blocks(numbers));
+            WriteRaw(path, Blocks(numbers, source));
             if (keep) {
                 const struct timespec times[2] = {before.st_atim, before.st_mtim};
                 QCOMPARE(::utimensat(AT_FDCWD, EncodeFileName(path).constData(), times, 0), 0);
             }
             m_present[w[1]] = numbers;
         } else if (w[0] == u"append") {
-            WriteRaw(path, Blocks(numbers), true);
+            WriteRaw(path, Blocks(numbers, source), true);
             m_present[w[1]] += numbers;
         } else if (w[0] == u"rename") {
-            const QString to = m_results + u'/' + FileName(w[2]);
+            const QString to = this->path(w[2]); // in the same folder
             QCOMPARE(::rename(EncodeFileName(path).constData(), EncodeFileName(to).constData()), 0);
             m_present[w[2]] = m_present.take(w[1]);
         } else if (w[0] == u"away") {
@@ -137,26 +186,58 @@ public:
         for (auto it = m_present.cbegin(); it != m_present.cend(); ++it)
             m_recorded[it.key()] = it.value();
     }
+    void imported(const QString& letter) { m_recorded[letter] = m_present.value(letter); }
 
-    QList<int> expectedNumbers() const {
+    /// The folder whose tournament the database holds under the number: every recorded file,
+    /// present or gone, holds what it held when it was last taken; 0 for none, -1 for both.
+    int owner(int number) const {
+        int owner = 0;
+        for (auto it = m_recorded.cbegin(); it != m_recorded.cend(); ++it)
+            if (it->contains(number))
+                owner = owner == 0 || owner == SourceOf(it.key()) ? SourceOf(it.key()) : -1;
+        return owner;
+    }
+    /// Whether a recorded file of the folder, present or gone, holds the number.
+    bool holds(int source, int number) const {
+        for (auto it = m_recorded.cbegin(); it != m_recorded.cend(); ++it)
+            if (SourceOf(it.key()) == source && it->contains(number))
+                return true;
+        return false;
+    }
+    /// Whether a run would leave the file out: it holds a number of the other folder's.
+    bool refuses(const QString& letter) const {
+        for (const int n : m_present.value(letter))
+            if (const int o = owner(n); o != 0 && o != SourceOf(letter))
+                return true;
+        return false;
+    }
+
+    /// The numbers of a folder's tournaments that the database should hold.
+    QList<int> expectedNumbers(int source = 1) const {
         QSet<int> all;
         for (auto it = m_recorded.cbegin(); it != m_recorded.cend(); ++it)
-            if (!m_present.contains(it.key()))
+            if (SourceOf(it.key()) == source)
                 all.unite(QSet<int>(it->begin(), it->end()));
-        for (const QList<int>& numbers : m_present)
-            all.unite(QSet<int>(numbers.begin(), numbers.end()));
         QList<int> sorted(all.begin(), all.end());
         std::sort(sorted.begin(), sorted.end());
         return sorted;
     }
 
-    /// What a fresh database gets from the import of the expected tournaments.
+    /// What a fresh database gets from the import of the expected tournaments of both folders
+    /// (nothing when both claim a number: that import fails).
     QStringList expected() {
-        const QString file = m_dir.filePath(u"fresh/all.txt"_s);
         const QString freshDb = m_dir.filePath(u"fresh/fees.db3"_s);
         QFile::remove(freshDb);
-        WriteFileBytes(file, Blocks(expectedNumbers()));
-        ImportInProcess(freshDb, {file});
+        QStringList files;
+        for (const int source : {1, 2}) {
+            files << m_dir.filePath(u"fresh/%1.txt"_s.arg(source));
+            WriteFileBytes(files.last(), Blocks(expectedNumbers(source), source));
+        }
+        try {
+            ImportInProcess(freshDb, files);
+        } catch (const std::exception& e) {
+            return {QString::fromUtf8(e.what())};
+        }
         return Dump(freshDb);
     }
 
@@ -166,6 +247,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_results;
+    QString m_results2;
     QString m_away;
     int m_moved = 0;
 };
@@ -254,13 +336,13 @@ void TestZvfeeSync::sequences() {
     }
     for (const QString& op : std::as_const(ops)) {
         scene.apply(op);
+        scene.imported();
         if (watcher) {
             QVERIFY2(Becomes(scene.db(), scene.expected(), 30000), qPrintable(op));
         } else {
             QVERIFY(RunZvfee({u"import"_s, u"--new"_s, u"--db"_s, scene.db(), scene.results()}));
             QVERIFY2(Becomes(scene.db(), scene.expected(), 0), qPrintable(op));
         }
-        scene.imported();
     }
     if (watcher) { // nothing more comes after the last change settled
         QTest::qWait(500);
@@ -274,28 +356,37 @@ void TestZvfeeSync::sequences() {
     QCOMPARE(numbers.join(u' '), master);
 }
 
-// Random operations on a few files, imported the way "zvfee import --new FOLDER" imports them
-// after every one to three operations. ZV_SYNC_SEQUENCES runs more than the default 20.
+// Random operations on a few files of two folders whose tournaments share numbers, imported the
+// way "zvfee import --new FOLDER1 FOLDER2" imports them, each file on its own, after every one to
+// three operations. Each time, the files left out are those that hold a number of the other
+// folder's, and no tournament in the database becomes the other folder's; at the end the
+// database equals a fresh import of what the files taken held. ZV_SYNC_SEQUENCES runs more than
+// the default 20.
 void TestZvfeeSync::randomSequences() {
     const int sequences = qEnvironmentVariableIntValue("ZV_SYNC_SEQUENCES") > 0
                               ? qEnvironmentVariableIntValue("ZV_SYNC_SEQUENCES")
                               : 20;
     const quint32 seed = qEnvironmentVariableIsSet("ZV_SYNC_SEED")
-                             ? quint32(qEnvironmentVariableIntValue("ZV_SYNC_SEED"))
+                             ? qgetenv("ZV_SYNC_SEED").toUInt()
                              : QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
-    const QStringList letters = {u"A"_s, u"B"_s, u"C"_s, u"X"_s};
+    const QStringList letters = {u"A"_s, u"B"_s, u"C"_s, u"X"_s, u"2:A"_s, u"2:B"_s, u"2:X"_s};
     int unequal = 0;
+    int refusals = 0;
     for (int s = 0; s < sequences; ++s) {
         Scene scene;
-        int next = 100;
         QStringList done;
+        QStringList faults;
         const int length = 4 + random.bounded(8);
         for (int i = 0; i < length; ++i) {
             const QString a = letters[random.bounded(letters.size())];
-            const QString b = letters[random.bounded(letters.size())];
+            QStringList sameFolder = letters;
+            sameFolder.removeIf([&a](const QString& l) { return SourceOf(l) != SourceOf(a); });
+            const QString b = sameFolder[random.bounded(sameFolder.size())];
             const bool present = scene.m_present.contains(a);
             const QList<int> held = scene.m_present.value(a);
+            // Few numbers, so that the folders meet on them.
+            const auto fresh = [&random] { return QString::number(100 + random.bounded(12)); };
             QString op;
             switch (present ? random.bounded(6) : 0) {
             case 0: { // a new content: some of what it held, some new
@@ -304,7 +395,8 @@ void TestZvfeeSync::randomSequences() {
                     if (random.bounded(2))
                         numbers << QString::number(n);
                 for (int k = random.bounded(3); k > 0; --k)
-                    numbers << QString::number(++next);
+                    if (const QString n = fresh(); !numbers.contains(n))
+                        numbers << n;
                 op = (u"write "_s + a + u' ' + numbers.join(u' ')).trimmed();
                 break;
             }
@@ -312,10 +404,10 @@ void TestZvfeeSync::randomSequences() {
                 if (held.isEmpty())
                     op = u"write "_s + a;
                 else
-                    op = u"keep-mtime %1 %2"_s.arg(a, QString::number(++next));
+                    op = u"keep-mtime %1 %2"_s.arg(a, fresh());
                 break;
             case 2:
-                op = u"append %1 %2"_s.arg(a, QString::number(++next));
+                op = u"append %1 %2"_s.arg(a, fresh());
                 break;
             case 3:
                 op = a == b ? u"write "_s + a : u"rename %1 %2"_s.arg(a, b);
@@ -334,20 +426,43 @@ void TestZvfeeSync::randomSequences() {
             done << op;
             if (random.bounded(3) == 0 && i + 1 < length)
                 continue;
-            const QStringList paths = ResultsFilesOf({scene.results()});
+
+            const QStringList paths = ResultsFilesOf({scene.results(), scene.results2()});
             FeeDatabase db;
             OpenOrCreateFeeDatabase(db, scene.db());
-            const NewFiles fresh = NewOrChangedFiles(db, paths);
+            const NewFiles changed = NewOrChangedFiles(db, paths);
             db.Close();
-            ImportInProcess(scene.db(), fresh.paths);
-            scene.imported();
+            const QMap<QString, QString> before = Starts(scene.db());
+            const QStringList failed =
+                ImportInProcess(scene.db(), changed.paths, ImportRunKind::EachFile);
+            refusals += int(failed.size());
+            // The files of the run in turn: each one taken changes what the next one meets.
+            for (const QString& path : changed.paths) {
+                const QString letter = scene.letterOf(path);
+                if (scene.refuses(letter) != failed.contains(path))
+                    faults << u"%1 %2"_s.arg(FileName(letter),
+                                             failed.contains(path) ? u"left out"_s : u"taken"_s);
+                if (!failed.contains(path))
+                    scene.imported(letter);
+            }
+            // No tournament that a folder still holds became the other folder's (its start
+            // tells); one that its last file dropped is free for the other.
+            const QMap<QString, QString> after = Starts(scene.db());
+            for (auto it = before.cbegin(); it != before.cend(); ++it)
+                if (after.contains(it.key()) && after[it.key()] != *it &&
+                    scene.holds(it->startsWith(u"2024"_s) ? 1 : 2, it.key().toInt()))
+                    faults << u"tournament %1 replaced"_s.arg(it.key());
         }
-        if (Dump(scene.db()) != scene.expected()) {
+        if (Dump(scene.db()) != scene.expected())
+            faults << u"unlike a fresh import"_s;
+        if (!faults.isEmpty()) {
             ++unequal;
-            qWarning("unequal after: %s", qPrintable(done.join(u"; "_s)));
+            qWarning("after: %s: %s", qPrintable(done.join(u"; "_s)),
+                     qPrintable(faults.join(u", "_s)));
         }
     }
-    qInfo("%d random sequences (seed %u), %d ended unequal", sequences, seed, unequal);
+    qInfo("%d random sequences over two folders (seed %u), %d files left out, %d ended unequal",
+          sequences, seed, refusals, unequal);
     QCOMPARE(unequal, 0);
 }
 
