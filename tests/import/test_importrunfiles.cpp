@@ -70,7 +70,7 @@ void TestImportRunFiles::runFilesInOrder() {
 void TestImportRunFiles::runOverManyFilesHoldsNoStringPerFile() {
     // The server writes a file a tournament: a run over a folder of many files must not hold a
     // string, or more, for each of them, or its memory grows with the rows. Strings of the paths
-    // took about 390 bytes a file; the names' bytes take about 100.
+    // took about 390 bytes a file; the names' bytes take about 60.
     constexpr int kFiles = 10000;
     FeeDbFixture fixture;
     const QString folder = fixture.folder() + u"/TourneyResults/"_s;
