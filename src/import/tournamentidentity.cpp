@@ -39,7 +39,11 @@ TournamentIdentity::TournamentIdentity(FeeDatabase& db)
       m_recordedHere(db.Prepare16(u"SELECT 1 FROM ImportedTournaments WHERE Source = ? AND "
                                   "Name = ? AND TNumber = ?"_s)),
       m_holder(db.Prepare16(
-          u"SELECT Source, Name FROM ImportedTournaments WHERE TNumber = ? LIMIT 1"_s)) {}
+          u"SELECT Source, Name FROM ImportedTournaments WHERE TNumber = ? LIMIT 1"_s)) {
+    Statement highest = db.Prepare16(u"SELECT max(TNumber) FROM Master"_s);
+    if (db.Step(highest))
+        m_highestHeld = sqlite3_column_int64(highest.get(), 0);
+}
 
 void TournamentIdentity::beginFile(const QString& source, const QString& name,
                                    const QString& shownAs) {
@@ -51,6 +55,11 @@ void TournamentIdentity::beginFile(const QString& source, const QString& name,
 
 void TournamentIdentity::check(qint32 number, QByteArrayView tname, QByteArrayView date,
                                QByteArrayView time) {
+    if (number > m_highestHeld && !m_writtenInRun.contains(number)) {
+        m_writtenInRun.insert(number);
+        m_writtenHere.insert(number);
+        return;
+    }
     m_db.Bind_Int(m_held, 1, number);
     bool same = true;
     QString held;
@@ -68,6 +77,7 @@ void TournamentIdentity::check(qint32 number, QByteArrayView tname, QByteArrayVi
                 n, m_shownAs, Described(tname, date, time), held, heldFrom(number)));
     }
     m_writtenHere.insert(number);
+    m_writtenInRun.insert(number);
 }
 
 bool TournamentIdentity::recordedForThisFile(qint32 number) {

@@ -21,8 +21,8 @@ public:
     /// the run shows it.
     void beginFile(const QString& source, const QString& name, const QString& shownAs);
     /// Raises TournamentCollision when the tournament may not be written. The texts are the
-    /// UTF-8 of what would be stored. One lookup by number; the record is asked only when the
-    /// database holds another tournament under the number.
+    /// UTF-8 of what would be stored. One lookup by number (none for a number above all held);
+    /// the record is asked only when the database holds another tournament under the number.
     void check(qint32 number, QByteArrayView tname, QByteArrayView date, QByteArrayView time);
 
 private:
@@ -37,6 +37,10 @@ private:
     QString m_name;
     QString m_shownAs;
     QSet<qint32> m_writtenHere; // the numbers the file being read wrote so far
+    QSet<qint32> m_writtenInRun;
+    /// The highest number in Master when the run took the write lock: a number above it that
+    /// the run did not write is held by no one, and needs no lookup.
+    qint64 m_highestHeld = 0;
 };
 
 /// Where a recorded file is, as a message names it: its source and name joined by "/".
