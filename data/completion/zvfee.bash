@@ -66,7 +66,7 @@ _zvfee() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return 0
         ;;
-    --sql | --start | --end | --width | --height | --settle | --timeout)
+    --sql | --start | --end | --width | --height | --settle | --timeout | --wait)
         return 0
         ;;
     esac

@@ -5,12 +5,13 @@
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "importrun.h"
+#include "lockwaitoption.h"
 #include "newfiles.h"
 
 namespace {
 
 const QString kHelp = QStringLiteral(
-    "Usage: zvfee import [--db FILE] [--new] FOLDER|FILE...\n"
+    "Usage: zvfee import [--db FILE] [--new] [--wait SECONDS] FOLDER|FILE...\n"
     "\n"
     "Imports tournament results files into the fee database, in the order given, as one run:\n"
     "the fee of every player of every tournament with fee-paying entries. Importing a\n"
@@ -32,6 +33,9 @@ const QString kHelp = QStringLiteral(
     "              stands alone: one that fails is named with its cause and left out,\n"
     "              unrecorded, the others imported; \"Not imported (tried again by the next\n"
     "              --new): K\" counts the failed ones, and the next --new tries them again\n"
+    "  --wait SECONDS\n"
+    "              how long to wait for the database while another program holds it\n"
+    "              locked: 0 to 86400 (default 60; 0 waits only the window's 80 ms)\n"
     "  -h, --help  this help\n"
     "\n"
     "Progress goes to standard error, \"Tournaments with fees imported:  N\" to standard output.\n"
@@ -55,6 +59,7 @@ int RunImport(const QStringList& args) {
     QString dbPath;
     QStringList files;
     bool onlyNew = false;
+    double waitSeconds = kDefaultWaitSeconds;
     bool optionsDone = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -70,6 +75,11 @@ int RunImport(const QStringList& args) {
             dbPath = arg.mid(5);
         } else if (arg == u"--new") {
             onlyNew = true;
+        } else if (arg == u"--wait" || arg.startsWith(u"--wait=")) {
+            const QString value =
+                arg == u"--wait" ? (i + 1 < args.size() ? args[++i] : QString()) : arg.mid(7);
+            if (const QString error = ParseWaitSeconds(value, waitSeconds); !error.isEmpty())
+                return UsageError(self, error);
         } else if (arg == u"--help" || arg == u"-h") {
             PrintOut(self.help);
             return kExitOk;
@@ -83,7 +93,8 @@ int RunImport(const QStringList& args) {
         return UsageError(self, QStringLiteral("no results files given"));
 
     FeeDatabase db;
-    OpenFeeDatabaseForImport(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
+    const auto wait =
+        OpenFeeDatabaseWaiting(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath, waitSeconds);
 
     // A folder of many thousand files is held as the bytes of its names, not a string each.
     ImportRunFiles run = RunFilesOf(files);

@@ -6,6 +6,7 @@
 #include "error.h"
 #include "feedatabase.h"
 #include "feeschema.h"
+#include "lockwaitoption.h"
 #include "remoteimport.h"
 #include "remotelist.h"
 #include "settings.h"
@@ -22,7 +23,8 @@ namespace {
 
 const QString kHelp =
     u"Usage: zvfee remote list [SERVER OPTIONS]\n"
-    "       zvfee remote import [--db FILE] [SERVER OPTIONS] (--all | --new | ITEM...)\n"
+    "       zvfee remote import [--db FILE] [--wait SECONDS] [SERVER OPTIONS]\n"
+    "                           (--all | --new | ITEM...)\n"
     "\n"
     "list    prints the results that the poker server holds, one item per line\n"
     "        as the Remote tab lists them (TR<date> <name>.txt).\n"
@@ -52,6 +54,9 @@ const QString kHelp =
     "                        left out, unrecorded, and the items after it still\n"
     "                        come; \"Not imported (tried again by the next --new): K\"\n"
     "                        counts the failed ones\n"
+    "  --wait SECONDS        how long to wait for the database while another program\n"
+    "                        holds it locked: 0 to 86400 (default 60; 0 waits only\n"
+    "                        the window's 80 ms)\n"
     "  -h, --help            this help\n"
     "\n"
     "Progress and messages go to standard error; the items (list) and\n"
@@ -105,6 +110,8 @@ struct RemoteOptions {
     QString action;
     std::optional<QString> host, port, path, passwordFile;
     std::optional<QString> timeout;
+    std::optional<QString> wait;
+    double waitSeconds = kDefaultWaitSeconds;
     QString db;
     bool all = false;
     bool onlyNew = false;
@@ -151,6 +158,8 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
             target = &db;
         else if (name == u"--timeout")
             target = &options.timeout;
+        else if (name == u"--wait")
+            target = &options.wait;
         else
             return u"unknown option \"%1\""_s.arg(arg);
         if (eq >= 0) {
@@ -172,11 +181,14 @@ QString ParseOptions(const QStringList& args, RemoteOptions& options) {
         if (!ok || seconds <= 0)
             return u"--timeout needs a number of seconds above 0"_s;
     }
+    if (options.wait)
+        if (QString error = ParseWaitSeconds(*options.wait, options.waitSeconds); !error.isEmpty())
+            return error;
     if (options.action != u"list" && options.action != u"import")
         return options.action.isEmpty() ? u"list or import?"_s
                                         : u"unknown action \"%1\""_s.arg(options.action);
-    if (options.action == u"list" &&
-        (options.all || options.onlyNew || !options.items.isEmpty() || !options.db.isEmpty()))
+    if (options.action == u"list" && (options.all || options.onlyNew || !options.items.isEmpty() ||
+                                      !options.db.isEmpty() || options.wait))
         return u"list takes only server options"_s;
     if (options.all && !options.items.isEmpty())
         return u"--all and items do not go together"_s;
@@ -238,7 +250,8 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
     }
 
     FeeDatabase db;
-    OpenFeeDatabaseForImport(db, options.db.isEmpty() ? FeeDatabasePath() : options.db);
+    const auto wait = OpenFeeDatabaseWaiting(
+        db, options.db.isEmpty() ? FeeDatabasePath() : options.db, options.waitSeconds);
     if (options.onlyNew) {
         const QList<RemoteItem> fresh = NewRemoteItems(db, fields, selected);
         PrintErr(u"Skipped (already imported): %1\n"_s.arg(selected.size() - fresh.size()));

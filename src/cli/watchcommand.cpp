@@ -5,6 +5,7 @@
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "folderwatcher.h"
+#include "lockwaitoption.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -21,7 +22,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kHelp =
-    u"Usage: zvfee watch FOLDER [--db FILE] [--settle SECONDS]\n"
+    u"Usage: zvfee watch FOLDER [--db FILE] [--settle SECONDS] [--wait SECONDS]\n"
     "\n"
     "Imports the results files of FOLDER that are new, or changed since their recorded\n"
     "import, and then follows the folder: each new or changed TR*.txt file is imported once it\n"
@@ -35,6 +36,9 @@ const QString kHelp =
     "                     \"man zvfee\"); created with its tables when missing\n"
     "  --settle SECONDS   how long a file must stay unchanged (from its last change)\n"
     "                     before it is imported: 0.1 to 3600 (default 5)\n"
+    "  --wait SECONDS     how long to wait for the database while another program\n"
+    "                     holds it locked: 0 to 86400 (default 60; 0 waits only the\n"
+    "                     window's 80 ms)\n"
     "  -h, --help         this help\n"
     "\n"
     "A folder that is deleted or moved away is looked for again for 5 s and followed anew;\n"
@@ -42,10 +46,11 @@ const QString kHelp =
     "\n"
     "Standard output gets one line per run: the time, the files and tournaments imported, or\n"
     "the error. A run that finds the database busy (another program writing, or reading a\n"
-    "large view, for longer than 5 s) is rolled back and tried again later; so is a run that\n"
-    "meets any other database error. Each file stands on its own: one that cannot be imported\n"
-    "(a bad start or stop, unreadable, a tournament whose number the database holds for\n"
-    "another tournament) is logged with its cause and set aside until it changes, and the\n"
+    "large view, for longer than the --wait time) is rolled back and tried again later;\n"
+    "the first wait says \"Waiting for \"PATH\": another program is using it\". So is a run\n"
+    "that meets any other database error. Each file stands on its own: one that cannot be\n"
+    "imported (a bad start or stop, unreadable, a tournament whose number the database holds\n"
+    "for another tournament) is logged with its cause and set aside until it changes, and the\n"
     "others are imported without it.\n"
     "\n"
     "Exit status:\n"
@@ -53,10 +58,6 @@ const QString kHelp =
     "  1  the folder cannot be followed, or went away and did not come back within 5 s,\n"
     "     or the database cannot be opened\n"
     "  2  the command line was wrong\n"_s;
-
-/// How long a statement waits for a database that another connection holds: far longer than
-/// the window's 80 ms, since the window may be reading a large view while the watcher commits.
-constexpr auto kBusyWait = std::chrono::seconds(5);
 
 int RunWatch(const QStringList& args);
 
@@ -94,6 +95,7 @@ int RunWatch(const QStringList& args) {
     QString folder;
     QString dbPath;
     QString settleText = u"5"_s;
+    QString waitText = QString::number(kDefaultWaitSeconds);
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         QString* target = nullptr;
@@ -105,6 +107,8 @@ int RunWatch(const QStringList& args) {
             target = &dbPath;
         else if (name == u"--settle")
             target = &settleText;
+        else if (name == u"--wait")
+            target = &waitText;
         if (target) {
             if (eq > 0 && name != arg)
                 *target = arg.mid(eq + 1);
@@ -132,6 +136,9 @@ int RunWatch(const QStringList& args) {
     // NaN passes every comparison: only a finite number in range is a settle time.
     if (!ok || !std::isfinite(settle) || settle < 0.1 || settle > 3600)
         return UsageError(self, u"--settle takes seconds from 0.1 to 3600"_s);
+    double waitSeconds = kDefaultWaitSeconds;
+    if (const QString error = ParseWaitSeconds(waitText, waitSeconds); !error.isEmpty())
+        return UsageError(self, error);
 
     if (!QFileInfo(folder).isDir()) { // before the database is opened, or made
         PrintErr(u"zvfee watch: not a folder: %1\n"_s.arg(folder));
@@ -141,10 +148,11 @@ int RunWatch(const QStringList& args) {
         PrintErr(u"cannot take over SIGINT and SIGTERM\n"_s);
         return kExitFailure;
     }
-    FeeDatabase db;
-    OpenFeeDatabaseForImport(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath);
     const auto stopRequested = [] { return g_stop.load(); };
-    const BusyWait busyWait(db, kBusyWait, stopRequested);
+    FeeDatabase db;
+    // The window may be reading a large view while the watcher commits.
+    const auto busyWait = OpenFeeDatabaseWaiting(db, dbPath.isEmpty() ? FeeDatabasePath() : dbPath,
+                                                 waitSeconds, stopRequested, LogLine);
 
     FolderWatcher::Options options;
     options.folder = folder;

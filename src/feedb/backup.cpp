@@ -2,36 +2,68 @@
 
 #include "feedatabase.h"
 #include "feeschema.h"
+#include "partfile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
+#include <optional>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
-/// How long a copy waits for other connections that hold the database, in 10 ms steps.
-constexpr int kBusyTries = 1000;
+/// The shortest wait for a lock: that of a statement's retries.
+constexpr auto kShortestWait = std::chrono::milliseconds(80);
+/// Pages copied in one step: between steps the source is free, so that a writer gets in.
+constexpr int kPagesPerStep = 1000;
+/// A writer that gets in between steps makes the copy start again; after this many new starts
+/// the rest is copied in one step, and writers wait for it.
+constexpr int kRestartsInSteps = 3;
+constexpr int kBusyPauseMs = 10;
 
-/// Copies every page of from into to in one step: one read transaction on from, one write
-/// transaction on to. Another connection that holds either file is waited for. Returns SQLite's
-/// result code and, on failure, its text.
-int CopyPages(sqlite3* from, sqlite3* to, QString& reason) {
+bool IsBusy(int rc) {
+    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+}
+
+/// Copies every page of from into to with SQLite's online backup. stepped: a thousand pages a
+/// step, each a short read transaction on from, so that other programs can write between steps;
+/// otherwise one step. A connection that holds either file is waited for as wait says. Returns
+/// SQLite's result code and, on failure, its text.
+int CopyPages(sqlite3* from, sqlite3* to, QString& reason, const LockWait& wait, bool stepped) {
     sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup) {
         reason = QString::fromUtf8(sqlite3_errmsg(to));
         return sqlite3_errcode(to);
     }
+    const auto limit = std::max<std::chrono::milliseconds>(wait.limit, kShortestWait);
+    std::function<void()> onWaiting = wait.onWaiting;
     int rc = SQLITE_OK;
-    for (int tries = 0;; ++tries) {
-        rc = sqlite3_backup_step(backup, -1);
-        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || tries == kBusyTries)
+    int pages = stepped ? kPagesPerStep : -1;
+    int remaining = -1;
+    int restarts = 0;
+    std::optional<std::chrono::steady_clock::time_point> busySince;
+    for (;;) {
+        rc = sqlite3_backup_step(backup, pages);
+        if (IsBusy(rc)) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!busySince)
+                busySince = now;
+            if (now - *busySince >= limit)
+                break;
+            if (onWaiting && now - *busySince >= kShortestWait)
+                std::exchange(onWaiting, {})();
+            sqlite3_sleep(kBusyPauseMs);
+            continue;
+        }
+        busySince.reset();
+        if (rc != SQLITE_OK)
             break;
-        sqlite3_sleep(10);
+        const int left = sqlite3_backup_remaining(backup);
+        if (remaining >= 0 && left > remaining && ++restarts >= kRestartsInSteps)
+            pages = -1;
+        remaining = left;
     }
     const int finished = sqlite3_backup_finish(backup);
     if (rc == SQLITE_DONE)
@@ -53,29 +85,48 @@ NameParts PartsOf(const QString& dbPath) {
             suffix.isEmpty() ? QString() : u'.' + suffix};
 }
 
+/// The names of the backups beside a database, as a regular expression.
+QString BackupNamePattern(const NameParts& parts) {
+    return QRegularExpression::escape(parts.base) + QStringLiteral("-\\d{8}-\\d{6}") +
+           QRegularExpression::escape(parts.suffix) + QStringLiteral("\\.bak");
+}
+
+/// Why a copy gave up waiting: another program kept the database.
+QString LockedText(const QString& dbPath) {
+    return QStringLiteral("database is locked: another program is using \"%1\"").arg(dbPath);
+}
+
 } // namespace
 
-void CopyDatabaseTo(FeeDatabase& db, const QString& dest) {
+void CopyDatabaseTo(FeeDatabase& db, const QString& dest, const LockWait& wait) {
     db.requireOpen();
     const auto fail = [&](const QString& reason) {
         throw ZvError(QStringLiteral("Cannot make the backup copy \"%1\": %2").arg(dest, reason));
     };
-    if (QFileInfo(dest).isDir())
+    const QFileInfo destInfo(dest);
+    if (destInfo.isDir())
         fail(QStringLiteral("is a folder"));
-    QTemporaryFile part(dest + QStringLiteral(".XXXXXX.part"));
-    if (!part.open())
-        fail(part.errorString());
-    part.close();
+    RemoveStaleParts(destInfo.absolutePath(),
+                     PartNamePattern(QRegularExpression::escape(destInfo.fileName())));
+    RemoveStalePartsBeside(db.databaseName());
+    std::optional<PartFile> part;
+    try {
+        part.emplace(dest);
+    } catch (const ZvError& e) {
+        fail(e.message());
+    }
 
     sqlite3* to = nullptr;
-    int rc = sqlite3_open_v2(part.fileName().toUtf8().constData(), &to,
+    int rc = sqlite3_open_v2(part->path().toUtf8().constData(), &to,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     QString reason;
     if (rc == SQLITE_OK) {
         // The part file is thrown away on failure: it needs no journal of its own, and so no
         // second copy's worth of room on a nearly full disk.
         sqlite3_exec(to, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
-        rc = CopyPages(db.handle(), to, reason);
+        rc = CopyPages(db.handle(), to, reason, wait, true);
+        if (IsBusy(rc))
+            reason = LockedText(db.databaseName());
     } else {
         reason = QString::fromUtf8(sqlite3_errmsg(to));
     }
@@ -85,10 +136,18 @@ void CopyDatabaseTo(FeeDatabase& db, const QString& dest) {
     }
     if (rc != SQLITE_OK)
         fail(reason);
-    if (std::rename(QFile::encodeName(part.fileName()).constData(),
-                    QFile::encodeName(dest).constData()) != 0)
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-    part.setAutoRemove(false);
+    try {
+        part->commit();
+    } catch (const ZvError& e) {
+        fail(e.message());
+    }
+}
+
+void RemoveStalePartsBeside(const QString& dbPath) {
+    const NameParts parts = PartsOf(dbPath);
+    RemoveStaleParts(parts.folder, PartNamePattern(BackupNamePattern(parts)));
+    RemoveStaleParts(parts.folder,
+                     PartNamePattern(QRegularExpression::escape(QFileInfo(dbPath).fileName())));
 }
 
 QString BackupPathFor(const QString& dbPath, const QDateTime& at) {
@@ -101,9 +160,7 @@ QString BackupPathFor(const QString& dbPath, const QDateTime& at) {
 
 QStringList BackupsBeside(const QString& dbPath) {
     const NameParts parts = PartsOf(dbPath);
-    const QRegularExpression name(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(parts.base) + QStringLiteral("-\\d{8}-\\d{6}") +
-        QRegularExpression::escape(parts.suffix) + QStringLiteral("\\.bak")));
+    const QRegularExpression name(QRegularExpression::anchoredPattern(BackupNamePattern(parts)));
     const QDir folder(parts.folder);
     QStringList backups;
     for (const QString& entry : folder.entryList(QDir::Files | QDir::Hidden, QDir::Name))
@@ -112,14 +169,14 @@ QStringList BackupsBeside(const QString& dbPath) {
     return backups;
 }
 
-QString BackUpBeside(FeeDatabase& db, const QDateTime& at) {
+QString BackUpBeside(FeeDatabase& db, const QDateTime& at, const LockWait& wait) {
     QDateTime moment = at;
     QString path = BackupPathFor(db.databaseName(), moment);
     while (QFileInfo::exists(path)) {
         moment = moment.addSecs(1);
         path = BackupPathFor(db.databaseName(), moment);
     }
-    CopyDatabaseTo(db, path);
+    CopyDatabaseTo(db, path, wait);
     return path;
 }
 
@@ -158,29 +215,87 @@ void RequireFeeDatabaseFile(const QString& path) {
         refuse(fault);
 }
 
-QString RestoreDatabase(const QString& backupPath, const QString& dbPath, const QDateTime& at) {
+namespace {
+
+/// A connection of the engine's own, closed when it goes.
+struct RawConnection {
+    sqlite3* handle = nullptr;
+    ~RawConnection() { sqlite3_close(handle); }
+};
+
+/// Writes a copy of the database file from into the empty file to with VACUUM INTO, in pages
+/// of pageSize bytes and with a rollback journal whatever the journal mode of from. Raises
+/// ZvError with SQLite's text.
+void CopyWithPageSize(const QString& from, const QString& to, int pageSize) {
+    RawConnection source;
+    const auto raise = [&] { throw ZvError(QString::fromUtf8(sqlite3_errmsg(source.handle))); };
+    if (sqlite3_open_v2(from.toUtf8().constData(), &source.handle,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        raise();
+    const QByteArray pragma = "PRAGMA page_size=" + QByteArray::number(pageSize);
+    sqlite3_stmt* vacuum = nullptr;
+    if (sqlite3_exec(source.handle, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(source.handle, "VACUUM INTO ?", -1, &vacuum, nullptr) != SQLITE_OK)
+        raise();
+    const Statement owned(vacuum);
+    const QByteArray target = to.toUtf8();
+    sqlite3_bind_text(vacuum, 1, target.constData(), int(target.size()), SQLITE_STATIC);
+    if (sqlite3_step(vacuum) != SQLITE_DONE)
+        raise();
+}
+
+int PageSizeOf(FeeDatabase& db) {
+    Statement size = db.Prepare16(QStringLiteral("PRAGMA page_size"));
+    return db.Step(size) ? sqlite3_column_int(size.get(), 0) : 4096;
+}
+
+} // namespace
+
+QString RestoreDatabase(const QString& backupPath, const QString& dbPath, const QDateTime& at,
+                        const LockWait& wait) {
     RequireFeeDatabaseFile(backupPath);
     const QFileInfo target(dbPath);
     if (target.exists() && target.canonicalFilePath() == QFileInfo(backupPath).canonicalFilePath())
         throw ZvError(
             QStringLiteral("Cannot restore \"%1\": it is the database itself").arg(backupPath));
-    FeeDatabase from;
-    from.setDatabaseName(backupPath);
-    from.OpenReadOnly();
+    const auto fail = [&](const QString& reason) {
+        throw ZvError(QStringLiteral("Cannot restore \"%1\" into \"%2\": %3")
+                          .arg(backupPath, dbPath, reason));
+    };
+    RemoveStalePartsBeside(dbPath);
 
     FeeDatabase to;
     to.setDatabaseName(dbPath);
     QString kept;
     if (target.exists() && target.size() > 0) {
         to.Open();
-        kept = BackUpBeside(to, at);
+        kept = BackUpBeside(to, at, wait);
     } else {
         to.CreateDatabase();
     }
+    // The backup may have been made with another page size or in WAL mode; copied page by
+    // page it would bring both along (a database in WAL mode for good, or a copy that a WAL
+    // database refuses). So it is first rewritten beside the database in the database's own
+    // page size and with a rollback journal, and that copy goes in.
+    std::optional<PartFile> staged;
+    try {
+        staged.emplace(dbPath);
+        CopyWithPageSize(backupPath, staged->path(), PageSizeOf(to));
+    } catch (const ZvError& e) {
+        fail(e.message());
+    }
+    RawConnection from;
     QString reason;
-    if (CopyPages(from.handle(), to.handle(), reason) != SQLITE_OK)
-        throw ZvError(QStringLiteral("Cannot restore \"%1\" into \"%2\": %3")
-                          .arg(backupPath, dbPath, reason));
+    int rc = sqlite3_open_v2(staged->path().toUtf8().constData(), &from.handle,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK)
+        rc = CopyPages(from.handle, to.handle(), reason, wait, false);
+    else
+        reason = QString::fromUtf8(sqlite3_errmsg(from.handle));
+    if (IsBusy(rc))
+        reason = LockedText(dbPath);
+    if (rc != SQLITE_OK)
+        fail(reason);
     PruneBackups(dbPath);
     return kept;
 }

@@ -81,8 +81,9 @@ bool isBusy(int rc) {
 }
 } // namespace
 
-DatabaseError::DatabaseError(QString message, int code)
-    : ZvError(std::move(message)), m_code(code & 0xff) {}
+DatabaseError::DatabaseError(QString message, int code, QString engineText)
+    : ZvError(message), m_code(code & 0xff),
+      m_engineText(engineText.isNull() ? std::move(message) : std::move(engineText)) {}
 
 bool DatabaseError::busy() const {
     return isBusy(m_code);
@@ -138,8 +139,25 @@ DatabaseError FeeDatabase::errorFor(int rc, const QString& engineText) const {
         const QString reason = WriteFailureReason(m_path);
         return DatabaseError(QStringLiteral("Cannot write the fee database \"%1\": %2")
                                  .arg(m_path, reason.isEmpty() ? engineText : reason),
-                             rc);
+                             rc, engineText);
     }
+    // The engine's texts of these name no file; with several databases about, the operator
+    // needs to know which one.
+    if (isBusy(primary))
+        return DatabaseError(
+            QStringLiteral("%1: another program is using \"%2\"").arg(engineText, m_path), rc,
+            engineText);
+    if (primary == SQLITE_FULL)
+        return DatabaseError(
+            QStringLiteral("Cannot write the fee database \"%1\": %2").arg(m_path, engineText), rc,
+            engineText);
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_IOERR)
+        return DatabaseError(
+            (primary == SQLITE_CORRUPT
+                 ? QStringLiteral("Cannot read the fee database \"%1\": %2")
+                 : QStringLiteral("Cannot read or write the fee database \"%1\": %2"))
+                .arg(m_path, engineText),
+            rc, engineText);
     return DatabaseError(engineText, rc);
 }
 
@@ -205,6 +223,12 @@ Statement FeeDatabase::Prepare16(const QString& sql) {
 void FeeDatabase::Bind_Int(Statement& stmt, int index, qint32 value) {
     requireOpen();
     if (sqlite3_bind_int(stmt.get(), index, value) != SQLITE_OK)
+        raiseLastError();
+}
+
+void FeeDatabase::Bind_Int64(Statement& stmt, int index, qint64 value) {
+    requireOpen();
+    if (sqlite3_bind_int64(stmt.get(), index, value) != SQLITE_OK)
         raiseLastError();
 }
 

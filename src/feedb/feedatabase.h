@@ -28,13 +28,17 @@ private:
 /// input's. A caller that can wait tries a busy() one again later.
 class DatabaseError : public ZvError {
 public:
-    DatabaseError(QString message, int code);
+    /// engineText: SQLite's own text, when the message says more around it.
+    DatabaseError(QString message, int code, QString engineText = {});
     int code() const { return m_code; }
+    /// SQLite's own text, without the file the message names.
+    const QString& engineText() const { return m_engineText; }
     /// Another connection holds the database (busy or locked).
     bool busy() const;
 
 private:
     int m_code;
+    QString m_engineText;
 };
 
 /// The connection to the fee database file. Every failure raises ZvError with SQLite's own text
@@ -75,6 +79,8 @@ public:
     /// Prepares one statement with "?" parameters.
     Statement Prepare16(const QString& sql);
     void Bind_Int(Statement& stmt, int index, qint32 value);
+    /// A number read back from the database, which may lie outside 32 bits.
+    void Bind_Int64(Statement& stmt, int index, qint64 value);
     void Bind_Double(Statement& stmt, int index, double value);
     /// Binds text; an empty text is bound as empty text, never as NULL.
     void Bind_Str16(Statement& stmt, int index, const QString& value);

@@ -65,12 +65,12 @@ QString FeeSchemaFault(FeeDatabase& db) {
                                    missing.join(QStringLiteral(", ")));
         }
     } catch (const ZvError& e) { // not a database at all, or one that cannot be read
-        if (const auto* engine = dynamic_cast<const DatabaseError*>(&e);
-            engine && engine->code() == SQLITE_BUSY)
+        const auto* engine = dynamic_cast<const DatabaseError*>(&e);
+        if (engine && engine->code() == SQLITE_BUSY)
             throw ZvError(QStringLiteral("The fee database \"%1\" is busy: another program is "
                                          "writing to it")
                               .arg(db.databaseName()));
-        return e.message();
+        return engine ? engine->engineText() : e.message(); // the caller names the file
     }
     return faults.join(QStringLiteral("; "));
 }

@@ -2,12 +2,15 @@
 #include "feedatabase.h"
 #include "testsupport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <csignal>
 #include <sqlite3.h>
 #include <thread>
 
@@ -39,6 +42,28 @@ int CountOf(const QString& path, const char* sql) {
     return sqlite3_column_int(st.get(), 0);
 }
 
+QString TextOf(const QString& path, const char* sql) {
+    FeeDatabase db;
+    db.setDatabaseName(path);
+    db.OpenReadOnly();
+    Statement st = db.Prepare16(QString::fromLatin1(sql));
+    db.Step(st);
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+}
+
+/// The part files in folder.
+QStringList PartsIn(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.part*")}, QDir::Files | QDir::Hidden);
+}
+
+/// Waits until a part file is in folder or the process has ended.
+void WaitForPart(const QString& folder, QProcess& process) {
+    const QDeadlineTimer deadline(60000);
+    while (PartsIn(folder).isEmpty() && process.state() != QProcess::NotRunning &&
+           !deadline.hasExpired())
+        QThread::usleep(300);
+}
+
 } // namespace
 
 class TestZvfeeBackup : public QObject {
@@ -55,7 +80,23 @@ class TestZvfeeBackup : public QObject {
         return file(name);
     }
 
+    QTemporaryDir m_templates;
+    QString m_large; // a fee database of 36 MB
+
 private Q_SLOTS:
+    void initTestCase() {
+        m_large = m_templates.filePath(QStringLiteral("large.db3"));
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, m_large);
+        db.Execute(QStringLiteral(
+            "INSERT INTO Master (TNumber, TName) VALUES (1, 'Big');"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 330000)"
+            " INSERT INTO Detail SELECT 1, printf('%040d', i), i FROM n;"));
+        db.Close();
+        QVERIFY2(QFileInfo(m_large).size() >= 36'000'000,
+                 qPrintable(QString::number(QFileInfo(m_large).size())));
+    }
+
     void init() {
         QVERIFY2(QFile::exists(kZvfee), "zvfee is not built");
         m_dir = std::make_unique<QTemporaryDir>();
@@ -105,6 +146,128 @@ private Q_SLOTS:
         QVERIFY2(written > before, "the writer stopped during the copies");
         QVERIFY2(copied.first() >= 50 && copied.last() > copied.first(),
                  qPrintable(QString::number(copied.last())));
+    }
+
+    /// An import while a backup copies a large database: the backup lets the import in between
+    /// its steps, and both succeed with a whole copy.
+    void importDuringTheBackupOfALargeDatabase() {
+        const QString db = file(QStringLiteral("ZVFee2.db3"));
+        QVERIFY(QFile::copy(m_large, db));
+        const QString results = file(QStringLiteral("TR2024-05-03 T.txt"));
+        WriteFileBytes(results, ResultsBlock(7));
+        const QString dest = file(QStringLiteral("copy.db3"));
+        QProcess backup;
+        backup.start(kZvfee, {"backup", "--db", db, dest});
+        WaitForPart(m_dir->path(), backup);
+        const Run import = RunZvfee({"import", "--db", db, results});
+        QVERIFY(backup.waitForFinished(60000));
+        QCOMPARE(import.exitCode, 0);
+        QCOMPARE(backup.exitCode(), 0);
+        QCOMPARE(TextOf(dest, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(CountOf(dest, "SELECT count(*) FROM Detail WHERE TNumber = 1"), 330000);
+        QCOMPARE(CountOf(dest, "SELECT count(*) FROM Detail WHERE TNumber = 7"),
+                 2 * CountOf(dest, "SELECT count(*) FROM Master WHERE TNumber = 7"));
+        QCOMPARE(CountOf(db, "SELECT count(*) FROM Master WHERE TNumber = 7"), 1);
+    }
+
+    /// Another program holds the database locked: a command that writes says once that it
+    /// waits and goes on when the lock goes; without a wait it fails, naming the database.
+    void waitsForALockThatAnotherProgramHolds_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("wait");
+        QTest::newRow("import") << "import"
+                                << "30";
+        QTest::newRow("import without waiting") << "import"
+                                                << "0";
+        QTest::newRow("backup") << "backup"
+                                << "30";
+        QTest::newRow("backup without waiting") << "backup"
+                                                << "0";
+        QTest::newRow("restore") << "restore"
+                                 << "30";
+    }
+    void waitsForALockThatAnotherProgramHolds() {
+        QFETCH(QString, command);
+        QFETCH(QString, wait);
+        const QString db = makeDatabase(QStringLiteral("ZVFee2.db3"), 2);
+        QStringList args = {command, "--db", db, "--wait", wait};
+        if (command == u"import") {
+            args << file(QStringLiteral("TR2024-05-03 T.txt"));
+            WriteFileBytes(args.last(), ResultsBlock(7));
+        } else if (command == u"backup") {
+            args << file(QStringLiteral("copy.db3"));
+        } else {
+            args << makeDatabase(QStringLiteral("saved.db3"), 5);
+        }
+        FeeDatabase other;
+        other.setDatabaseName(db);
+        other.Open();
+        other.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+
+        QProcess process;
+        process.start(kZvfee, args);
+        const QString waiting =
+            QStringLiteral("Waiting for \"%1\": another program is using it\n").arg(db);
+        QString err;
+        const QDeadlineTimer deadline(60000);
+        while (wait != u"0" && !err.contains(waiting) && !deadline.hasExpired() &&
+               process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(100);
+            err += QString::fromUtf8(process.readAllStandardError());
+        }
+        if (wait == u"0")
+            QVERIFY(process.waitForFinished(60000));
+        other.Execute(QStringLiteral("COMMIT"));
+        QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(60000));
+        err += QString::fromUtf8(process.readAllStandardError());
+        if (wait == u"0") {
+            QCOMPARE(process.exitCode(), 1);
+            QVERIFY2(err.contains(u'"' + db + u'"') && !err.contains(waiting), qPrintable(err));
+        } else {
+            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(err.count(waiting), 1);
+        }
+    }
+
+    /// A backup or restore killed at some point of its copy leaves no part file once the next
+    /// one has run; SIGTERM leaves none at all. The database stays whole.
+    void killedCopiesLeaveNoPartFile_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("seed");
+        for (const char* command : {"backup", "restore"})
+            for (const int signal : {SIGTERM, SIGKILL})
+                for (const int seed : {1, 2})
+                    QTest::addRow("%s, signal %d, seed %d", command, signal, seed)
+                        << command << signal << seed;
+    }
+    void killedCopiesLeaveNoPartFile() {
+        QFETCH(QString, command);
+        QFETCH(int, signal);
+        QFETCH(int, seed);
+        const QString db = file(QStringLiteral("ZVFee2.db3"));
+        const QString saved = file(QStringLiteral("saved.db3"));
+        QVERIFY(QFile::copy(m_large, saved));
+        makeDatabase(QStringLiteral("ZVFee2.db3"), 3);
+        const QStringList args = command == u"backup"
+                                     ? QStringList{"backup", "--db", saved, file("copy.db3")}
+                                     : QStringList{"restore", saved, "--db", db};
+        QProcess process;
+        process.start(kZvfee, args);
+        WaitForPart(m_dir->path(), process);
+        QThread::msleep(QRandomGenerator(quint32(seed)).bounded(300));
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(60000));
+        if (signal == SIGTERM)
+            QVERIFY2(PartsIn(m_dir->path()).isEmpty(),
+                     qPrintable(PartsIn(m_dir->path()).join(u' ')));
+
+        const Run next = RunZvfee(args);
+        QCOMPARE(next.exitCode, 0);
+        QVERIFY2(PartsIn(m_dir->path()).isEmpty(), qPrintable(PartsIn(m_dir->path()).join(u' ')));
+        const QString copy = command == u"backup" ? file("copy.db3") : db;
+        QCOMPARE(TextOf(copy, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(CountOf(copy, "SELECT count(*) FROM Detail"), 330000);
     }
 
     void restoreRefusesWhatIsNotAFeeDatabase_data() {

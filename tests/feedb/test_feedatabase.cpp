@@ -324,7 +324,8 @@ private Q_SLOTS:
         Statement ins = db.Prepare16(QStringLiteral("INSERT INTO Master (TNumber) VALUES (1)"));
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(errorOf([&] { db.StepAndReset(ins); }), QStringLiteral("database is locked"));
+        QCOMPARE(errorOf([&] { db.StepAndReset(ins); }),
+                 QStringLiteral("database is locked: another program is using \"%1\"").arg(file));
         QCOMPARE(busyCalls, 8);
         QVERIFY(timer.elapsed() >= 60); // seven pauses of 10 ms between the tries
 
@@ -332,6 +333,50 @@ private Q_SLOTS:
         sqlite3_close(other);
         db.StepAndReset(ins); // the same statement works once the lock is gone
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM Master")), 1);
+    }
+
+    /// The engine's texts of a lock, a full disk and a damaged file name no file: the
+    /// messages do.
+    void engineErrorsNameTheFile_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // %1: the file
+        QTest::newRow("locked") << "locked"
+                                << "database is locked: another program is using \"%1\"";
+        QTest::newRow("full") << "full"
+                              << "Cannot write the fee database \"%1\": database or disk is full";
+        QTest::newRow("damaged")
+            << "damaged"
+            << "Cannot read the fee database \"%1\": database disk image is malformed";
+    }
+    void engineErrorsNameTheFile() {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        const QString file = path(fault + QStringLiteral(".db3"));
+        FeeDatabase db;
+        OpenOrCreateFeeDatabase(db, file);
+        db.Execute(QStringLiteral("INSERT INTO Master (TNumber, TName) VALUES (1, 'A')"));
+        FeeDatabase other;
+        other.setDatabaseName(file);
+        other.Open();
+        QString sql = QStringLiteral("INSERT INTO Master (TNumber, TName) VALUES (2, 'B')");
+        if (fault == u"locked") {
+            other.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+        } else if (fault == u"full") {
+            db.Execute(QStringLiteral("PRAGMA max_page_count = 3"));
+            sql = QStringLiteral("INSERT INTO Detail SELECT 1, printf('%0500d', value), 1 FROM "
+                                 "(WITH RECURSIVE n(value) AS (SELECT 1 UNION ALL SELECT value "
+                                 "+ 1 FROM n WHERE value < 100) SELECT value FROM n)");
+        } else {
+            db.Close();
+            QFile damaged(file);
+            QVERIFY(damaged.open(QIODevice::ReadWrite));
+            damaged.seek(4096); // the first table's root page
+            damaged.write(QByteArray(4096, '\xff'));
+            damaged.close();
+            db.Open();
+            sql = QStringLiteral("SELECT * FROM Master");
+        }
+        QCOMPARE(errorOf([&] { db.Execute(sql); }), message.arg(file));
     }
 };
 
