@@ -1,6 +1,7 @@
 #include "importedfiles.h"
 
 #include "filenames.h"
+#include "filetime.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,14 +18,18 @@ FileStamp StampOf(const QByteArray& path) {
     struct stat st = {};
     if (::stat(path.constData(), &st) != 0)
         return {};
-    const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     FileStamp stamp;
     stamp.size = qint64(st.st_size);
-    stamp.modified =
-        QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(Qt::ISODateWithMs);
     stamp.detailed = true;
-    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp.modifiedNs = FileTimeNs(st.st_mtim);
+    stamp.changedNs = FileTimeNs(st.st_ctim);
+    // The text holds milliseconds, which reach far past the nanoseconds' years.
+    qint64 ms = 0;
+    if (__builtin_mul_overflow(qint64(st.st_mtim.tv_sec), qint64(1000), &ms))
+        ms = stamp.modifiedNs / 1000000;
+    stamp.modified =
+        QDateTime::fromMSecsSinceEpoch(ms + st.st_mtim.tv_nsec / 1000000, QTimeZone::utc())
+            .toString(Qt::ISODateWithMs);
     stamp.inode = qint64(st.st_ino);
     stamp.device = qint64(st.st_dev);
     return stamp;
@@ -123,7 +128,7 @@ void ReadRows(FeeDatabase& db, Statement& select, QHash<QString, ImportedFile>& 
         file.stamp.size =
             sqlite3_column_type(s, 1) == SQLITE_NULL ? -1 : sqlite3_column_int64(s, 1);
         file.stamp.modified = text(2);
-        file.tournaments = sqlite3_column_int(s, 3);
+        file.tournaments = sqlite3_column_int64(s, 3);
         file.imported = QDateTime::fromString(text(4), Qt::ISODate).toUTC();
         file.stamp.detailed = file.stamp.size >= 0;
         for (int c = 5; c <= 8; ++c)
@@ -218,7 +223,7 @@ void ImportedFilesWriter::record(const QString& source, const QString& name,
     };
     bindNumber(3, file.stamp.size >= 0, file.stamp.size);
     m_db.Bind_Str16(m_replace, 4, file.stamp.modified);
-    m_db.Bind_Int(m_replace, 5, file.tournaments);
+    bindNumber(5, true, file.tournaments);
     m_db.Bind_Str16(m_replace, 6, file.imported.toUTC().toString(Qt::ISODate));
     const bool detailed = file.stamp.detailed && file.stamp.exists();
     bindNumber(7, detailed, file.stamp.modifiedNs);
@@ -238,19 +243,20 @@ void ImportedFilesWriter::record(const QString& source, const QString& name,
     }
 }
 
-QList<qint32> ImportedFilesWriter::tournamentsOf(const QString& source, const QString& name) {
-    QList<qint32> held;
+QList<qint64> ImportedFilesWriter::tournamentsOf(const QString& source, const QString& name) {
+    QList<qint64> held;
     m_db.Bind_Str16(m_held, 1, source);
     m_db.Bind_Str16(m_held, 2, name);
     while (m_db.Step(m_held))
-        held << sqlite3_column_int(m_held.get(), 0);
+        held << sqlite3_column_int64(m_held.get(), 0);
     sqlite3_reset(m_held.get());
     return held;
 }
 
 bool ImportedFilesWriter::heldElsewhere(const QString& source, const QString& name,
-                                        qint32 tournament) {
-    m_db.Bind_Int(m_elsewhere, 1, tournament);
+                                        qint64 tournament) {
+    if (sqlite3_bind_int64(m_elsewhere.get(), 1, tournament) != SQLITE_OK)
+        m_db.raiseLastError();
     m_db.Bind_Str16(m_elsewhere, 2, source);
     m_db.Bind_Str16(m_elsewhere, 3, name);
     const bool held = m_db.Step(m_elsewhere);

@@ -50,9 +50,9 @@ bool SameFile(const FileStamp& recorded, const FileStamp& now);
 
 /// One row of the record.
 struct ImportedFile {
-    FileStamp stamp;     ///< size -1 (stored as NULL) and empty Modified for remote items
-    int tournaments = 0; ///< what the run wrote of the file
-    QDateTime imported;  ///< UTC
+    FileStamp stamp;        ///< size -1 (stored as NULL) and empty Modified for remote items
+    qint64 tournaments = 0; ///< what the run wrote of the file
+    QDateTime imported;     ///< UTC
 };
 
 /// Where a local file is recorded: the canonical path of its folder, and its name as shown
@@ -104,10 +104,11 @@ public:
     /// Replaces the row of the file and the list of tournaments it holds.
     void record(const QString& source, const QString& name, const ImportedFile& file,
                 const QList<qint32>& tournaments);
-    /// The tournaments the file held at its recorded import.
-    QList<qint32> tournamentsOf(const QString& source, const QString& name);
+    /// The tournaments the file held at its recorded import, as stored: a number written by
+    /// another program may lie outside 32 bits.
+    QList<qint64> tournamentsOf(const QString& source, const QString& name);
     /// Whether a recorded file other than the given one holds the tournament.
-    bool heldElsewhere(const QString& source, const QString& name, qint32 tournament);
+    bool heldElsewhere(const QString& source, const QString& name, qint64 tournament);
 
 private:
     FeeDatabase& m_db;

@@ -6,6 +6,7 @@
 #include "newfiles.h"
 
 #include "filenames.h"
+#include "filetime.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -206,7 +207,8 @@ qint64 FolderWatcher::dueFor(const FileStamp& stamp, qint64 eventMs) const {
     // The modification time on the watcher's clock; a time to come counts as now.
     const qint64 now = m_clock.elapsed();
     const qint64 ageMs =
-        (QDateTime::currentMSecsSinceEpoch() * 1000000 - stamp.modifiedNs) / 1000000;
+        SaturatingDifference(QDateTime::currentMSecsSinceEpoch() * 1000000, stamp.modifiedNs) /
+        1000000;
     return std::max(eventMs, now - std::max<qint64>(ageMs, 0)) + m_options.settleMs;
 }
 

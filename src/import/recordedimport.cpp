@@ -32,12 +32,13 @@ int RecordedImporter::recordFile(const QString& source, const QString& name,
                                  const FileStamp& stamp) {
     const QList<qint32>& written = m_importer.written();
     const QSet<qint32> holds(written.begin(), written.end());
-    for (const qint32 t : m_record.tournamentsOf(source, name)) {
-        if (holds.contains(t) || m_record.heldElsewhere(source, name, t))
+    for (const qint64 t : m_record.tournamentsOf(source, name)) {
+        if ((t == qint32(t) && holds.contains(qint32(t))) ||
+            m_record.heldElsewhere(source, name, t))
             continue;
-        m_db.Bind_Int(m_deleteMaster, 1, t);
+        m_db.Bind_Int64(m_deleteMaster, 1, t);
         m_db.StepAndReset(m_deleteMaster);
-        m_db.Bind_Int(m_deleteDetail, 1, t);
+        m_db.Bind_Int64(m_deleteDetail, 1, t);
         m_db.StepAndReset(m_deleteDetail);
     }
     m_record.record(source, name, {stamp, int(written.size()), QDateTime::currentDateTimeUtc()},

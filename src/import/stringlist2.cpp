@@ -1,6 +1,7 @@
 #include "stringlist2.h"
 
 #include "error.h"
+#include "filedescriptor.h"
 #include "filenames.h"
 
 #include <QFile>
@@ -164,42 +165,33 @@ QByteArray readWholeFile(const QString& path) {
     if (::stat(name.constData(), &info) != 0) // follows links, as the open does
         raiseSystemError("Cannot open file", path, errno);
     requireReadable(info, path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    // The one owner of the descriptor: every way out, a failed allocation too, closes it.
+    const FileDescriptor file(
+        ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isOpen())
         raiseSystemError("Cannot open file", path, errno);
-    try {
-        if (::fstat(fd, &info) != 0)
-            raiseSystemError("Cannot open file", path, errno);
-        requireReadable(info, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    if (::fstat(file.get(), &info) != 0)
+        raiseSystemError("Cannot open file", path, errno);
+    requireReadable(info, path);
     // The size is a hint only: the file may grow while the server writes it, but never past
     // the bound.
     QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
     qsizetype used = 0;
     for (;;) {
         if (used == bytes.size()) {
-            if (used > kMaxFileBytes) {
-                ::close(fd);
+            if (used > kMaxFileBytes)
                 raiseFileError("Cannot read file", path, QStringLiteral("Larger than 256 MiB"));
-            }
             bytes.resize(qsizetype(std::min(qint64(bytes.size()) * 2 + 4096, kMaxFileBytes + 1)));
         }
-        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
+        const ssize_t n = ::read(file.get(), bytes.data() + used, size_t(bytes.size() - used));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            raiseSystemError("Cannot read file", path, error);
-        }
+        if (n < 0)
+            raiseSystemError("Cannot read file", path, errno);
         if (n == 0)
             break;
         used += n;
     }
-    ::close(fd);
     bytes.truncate(used);
     return bytes;
 }

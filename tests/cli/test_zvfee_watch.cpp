@@ -9,8 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimeZone>
 #include <csignal>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -38,9 +41,11 @@ QStringList Rows(const QString& dbPath, const QString& sql) {
 /// A running "zvfee watch" and the lines it logged, without their time stamps.
 class Watcher {
 public:
-    Watcher(const QString& folder, const QString& db, const QString& settle) {
+    Watcher(const QString& folder, const QString& db, const QString& settle,
+            const QStringList& more = {}) {
         m_process.start(QStringLiteral(ZV_BUILD_DIR "/zvfee"),
-                        {u"watch"_s, folder, u"--db"_s, db, u"--settle"_s, settle});
+                        QStringList{u"watch"_s, folder, u"--db"_s, db, u"--settle"_s, settle} +
+                            more);
     }
     ~Watcher() {
         if (m_process.state() != QProcess::NotRunning) {
@@ -102,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         // Settle time: well above the second between the halves, so a busy machine that wakes
         // this test late still writes the second half in time.
-        Watcher watcher(folder, db, u"2"_s);
+        Watcher watcher(folder, db, u"2"_s, {u"--wait"_s, u"0.5"_s});
         QVERIFY(!watcher.next(u"watching "_s).isEmpty());
 
         // Written in two halves a second apart: imported once, whole.
@@ -130,16 +135,19 @@ private Q_SLOTS:
         QCOMPARE(Rows(db, u"SELECT TNumber, Player, Fees FROM Detail ORDER BY 1, 2"_s),
                  QStringList{u"1|alpha|5.0"_s});
 
-        // Another process holds the database: the run is rolled back and tried again after the
-        // lock goes.
+        // Another process holds the database longer than the watcher waits: the run is rolled
+        // back and tried again after the lock goes.
         {
             FeeDatabase other;
             other.setDatabaseName(db);
             other.Open();
             other.Execute(u"BEGIN EXCLUSIVE"_s);
             WriteFileBytes(folder + u"/TR2024-05-04 B.txt"_s, ResultsBlock(3));
+            QCOMPARE(watcher.next(u"Waiting for"_s),
+                     u"Waiting for \"%1\": another program is using it"_s.arg(db));
             QCOMPARE(watcher.next(u"imported"_s),
-                     u"not imported 1 file: database is locked; trying again in 2 s"_s);
+                     u"not imported 1 file: database is locked: another program is using \"%1\"; "
+                     "trying again in 2 s"_s.arg(db));
             other.Execute(u"COMMIT"_s);
         }
         QCOMPARE(watcher.next(u"imported"_s),
@@ -178,6 +186,39 @@ private Q_SLOTS:
                  QStringList{QString::number(logged)});
         QCOMPARE(Rows(db, u"SELECT count(*) FROM Detail WHERE TNumber >= 1000"_s),
                  QStringList{QString::number(2 * logged)});
+    }
+
+    /// A file dated past the years that nanoseconds since 1970 reach in 64 bits: its stamp is
+    /// held at the largest number instead of wrapping to a negative one.
+    void aFileDated2300_data() {
+        QTest::addColumn<bool>("watched");
+        QTest::newRow("imported") << false;
+        QTest::newRow("watched") << true;
+    }
+    void aFileDated2300() {
+        QFETCH(bool, watched);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"results"_s);
+        const QString db = dir.filePath(u"fees.db3"_s);
+        const QString a = folder + u"/TR2024-05-03 A.txt"_s;
+        WriteFileBytes(a, ResultsBlock(1));
+        const qint64 seconds =
+            QDateTime(QDate(2300, 1, 1), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch();
+        const struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+        QVERIFY(::utimensat(AT_FDCWD, a.toLocal8Bit().constData(), times, 0) == 0);
+        if (watched) {
+            Watcher watcher(folder, db, u"0.1"_s);
+            QCOMPARE(watcher.next(u"imported"_s),
+                     u"imported 1 file, 1 tournament: TR2024-05-03 A.txt"_s);
+        } else {
+            QProcess import;
+            import.start(QStringLiteral(ZV_BUILD_DIR "/zvfee"), {u"import"_s, u"--db"_s, db, a});
+            QVERIFY(import.waitForFinished(kTimeoutMs));
+            QCOMPARE(import.exitCode(), 0);
+        }
+        QCOMPARE(
+            Rows(db, u"SELECT ModifiedNs = 9223372036854775807, Modified FROM ImportedFiles"_s),
+            QStringList{u"1|2300-01-01T00:00:00.000+00:00"_s});
     }
 
     // The folder deleted and made again is followed; deleted for good, the watcher exits 1.

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <atomic>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -20,6 +21,13 @@ namespace {
 const QString kText = QStringLiteral("Tournament=Café Zoë €\r\nPlace1=Jürgen Rebuys:1\r\nStop=");
 const QStringList kLines = {QStringLiteral("Tournament=Café Zoë €"),
                             QStringLiteral("Place1=Jürgen Rebuys:1"), QStringLiteral("Stop=")};
+
+/// The file descriptors the test process holds open.
+qsizetype OpenDescriptors() {
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
 
 QByteArray encoded(const char* encoding, const QString& text) {
     QStringEncoder encoder(encoding);
@@ -38,6 +46,7 @@ private Q_SLOTS:
     void unreadableFileRaises_data();
     void unreadableFileRaises();
     void fileHeldOpenForWritingReads();
+    void noRoomForTheTextClosesTheFile();
 
 private:
     QTemporaryDir m_dir;
@@ -157,6 +166,7 @@ void TestStringList2::unreadableFileRaises() {
             ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK));
     });
     TStringList2 list{"kept"};
+    const qsizetype descriptors = OpenDescriptors();
     QString message = QStringLiteral("no error raised");
     QString raisedReason;
     try {
@@ -167,6 +177,7 @@ void TestStringList2::unreadableFileRaises() {
     }
     done = true;
     writer.join();
+    QCOMPARE(OpenDescriptors(), descriptors);
     QVERIFY2(message.contains(path), qPrintable(message));
     QCOMPARE(raisedReason, reason);
 }
@@ -191,6 +202,37 @@ void TestStringList2::fileHeldOpenForWritingReads() {
     QCOMPARE(static_cast<const QStringList&>(list), (QStringList{"Tournament=Open", "Number=9"}));
     writer.kill();
     writer.waitForFinished();
+}
+
+// A file whose text finds no memory: the allocation fails, and the file is closed all the same.
+void TestStringList2::noRoomForTheTextClosesTheFile() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer reserves far more address space than a limit leaves");
+#else
+    const QString path = m_dir.filePath(QStringLiteral("TRlarge.txt"));
+    QFile large(path); // sparse: no disk space taken
+    QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(200) << 20));
+    large.close();
+    QFile status(QStringLiteral("/proc/self/statm"));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const qint64 mapped = status.readAll().split(' ').first().toLongLong() * ::getpagesize();
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = rlim_t(mapped + (qint64(64) << 20));
+    const qsizetype descriptors = OpenDescriptors();
+    bool noMemory = false;
+    QCOMPARE(setrlimit(RLIMIT_AS, &limited), 0);
+    try {
+        TStringList2 list;
+        list.LoadFromFile(path);
+    } catch (const std::bad_alloc&) {
+        noMemory = true;
+    }
+    setrlimit(RLIMIT_AS, &old);
+    QVERIFY(noMemory);
+    QCOMPARE(OpenDescriptors(), descriptors);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestStringList2)
