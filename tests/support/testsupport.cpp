@@ -77,3 +77,7 @@ qint64 PeakMemoryBytes() {
 qint64 CurrentMemoryBytes() {
     return ProcessStatusBytes("VmRSS:");
 }
+
+qint64 MemoryBound(qint64 bytes) {
+    return qEnvironmentVariableIsSet("ZV_SANITIZE") ? 3 * bytes : bytes;
+}

@@ -64,3 +64,7 @@ void ResetPeakMemory();
 qint64 PeakMemoryBytes();
 /// The resident memory of the test process now.
 qint64 CurrentMemoryBytes();
+/// A bound on memory in bytes, three times as large when the environment variable ZV_SANITIZE
+/// is set (scripts/sanitize): the address sanitizer's shadow memory and its quarantine of freed
+/// blocks count towards the peak.
+qint64 MemoryBound(qint64 bytes);
