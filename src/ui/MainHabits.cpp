@@ -5,10 +5,13 @@
 #include "Main.h"
 #include "TRView.h"
 #include "droppedfiles.h"
+#include "importedmarks.h"
 #include "listrows.h"
 
 #include <QDropEvent>
+#include <QItemSelection>
 #include <QMimeData>
+#include <QSet>
 #include <QShortcut>
 
 namespace {
@@ -26,7 +29,8 @@ QStringList LocalPathsOf(const QMimeData* mime) {
     return paths;
 }
 
-/// Takes the drags and drops of the local list's viewport and hands the drops to the window.
+/// Takes the drags and drops of the local list's viewport and hands the drops to the window. A
+/// drag is looked at once, as it enters: the moves over the list that follow keep that answer.
 class LocalDropFilter : public QObject {
 public:
     /// drop: lists the dropped paths; false when they hold nothing to list.
@@ -37,15 +41,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::DragEnter:
+            m_enteredAccepted =
+                DropListsSomething(LocalPathsOf(static_cast<QDropEvent*>(event)->mimeData()));
+            [[fallthrough]];
         case QEvent::DragMove: {
             auto* drag = static_cast<QDropEvent*>(event);
-            if (ResultsOfDrop(LocalPathsOf(drag->mimeData())).folder.isEmpty())
-                drag->ignore();
-            else
+            if (m_enteredAccepted)
                 drag->acceptProposedAction();
+            else
+                drag->ignore();
             return true;
         }
+        case QEvent::DragLeave:
+            m_enteredAccepted = false;
+            return true;
         case QEvent::Drop: {
+            m_enteredAccepted = false;
             auto* drop = static_cast<QDropEvent*>(event);
             if (m_drop(LocalPathsOf(drop->mimeData())))
                 drop->acceptProposedAction();
@@ -60,7 +71,39 @@ protected:
 
 private:
     std::function<bool(const QStringList&)> m_drop;
+    bool m_enteredAccepted = false; ///< the answer to the drag over the list now
 };
+
+/// Selects the items of the list whose file names are among names, in one change of the
+/// selection, and puts the focus mark on the first of them; false when none is listed.
+bool SelectNamedItems(QListWidget* list, const QStringList& names) {
+    const QSet<QString> wanted(names.begin(), names.end());
+    QItemSelection selection;
+    int first = -1;
+    int runStart = -1; // rows of one run of selected items go in as one range
+    const auto closeRun = [&](int end) {
+        if (runStart >= 0)
+            selection.select(list->model()->index(runStart, 0), list->model()->index(end - 1, 0));
+        runStart = -1;
+    };
+    for (int row = 0; row < list->count(); ++row) {
+        if (!wanted.contains(ItemFileName(list->item(row)))) {
+            closeRun(row);
+            continue;
+        }
+        if (first < 0)
+            first = row;
+        if (runStart < 0)
+            runStart = row;
+    }
+    closeRun(list->count());
+    if (first < 0)
+        return false;
+    list->selectionModel()->select(selection, QItemSelectionModel::Select);
+    // The focus mark on the first dropped file, for "View Selected File".
+    list->setCurrentRow(first, QItemSelectionModel::NoUpdate);
+    return true;
+}
 
 /// "Export (Ctrl+E)": the key in the tooltip of the control it works.
 void ShowKeyInTooltip(QWidget* control, const QString& name, const QKeySequence& key) {
@@ -109,22 +152,18 @@ void TMainForm::connectHabits() {
 }
 
 bool TMainForm::TRLocalListDrop(const QStringList& paths) {
-    const DroppedResults dropped = ResultsOfDrop(paths);
+    // A drop of many files is a run of the page: it shows its progress and can be cancelled
+    // while the paths are read, before anything of the page changes.
+    DroppedResults dropped;
+    if (!Runs->run(ResultsRunPage(), nullptr,
+                   [&] { dropped = ResultsOfDrop(paths, statusLine(TRStatus)); }))
+        return true; // taken, and cancelled: the page says so
     if (dropped.folder.isEmpty())
         return false;
     PageControl1->setCurrentWidget(TournamentResultsPage);
     PageControl2->setCurrentWidget(LocalPage);
     ListLocalFolder(dropped.folder);
-    bool first = true;
-    for (int row = 0; row < TRLocalList->count(); ++row) {
-        QListWidgetItem* item = TRLocalList->item(row);
-        if (!dropped.names.contains(item->text()))
-            continue;
-        item->setSelected(true);
-        if (first) // the focus mark on the first dropped file, for "View Selected File"
-            TRLocalList->setCurrentItem(item, QItemSelectionModel::NoUpdate);
-        first = false;
-    }
+    SelectNamedItems(TRLocalList, dropped.names);
     return true;
 }
 

@@ -11,7 +11,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +34,16 @@ int ColoursOf(QWidget* widget) {
         for (int x = 0; x < image.width(); ++x)
             colours.insert(image.pixel(x, y));
     return int(colours.size());
+}
+
+/// Creates empty files in a folder, fast: links to one file, no Qt file object per file.
+void CreateEmptyFiles(const QString& folder, const QStringList& names) {
+    QDir().mkpath(folder);
+    const QByteArray first = QFile::encodeName(folder + u'/' + names.first());
+    ::close(::open(first.constData(), O_CREAT | O_WRONLY, 0644));
+    for (const QString& name : names.mid(1))
+        QVERIFY(::link(first.constData(), QFile::encodeName(folder + u'/' + name).constData()) ==
+                0);
 }
 } // namespace
 
@@ -94,6 +106,9 @@ private Q_SLOTS:
             << "other" << QStringList{"TR2024-06-01 D.txt"};
         QTest::newRow("a file and a folder: the folder")
             << QStringList{"results/TR2024-05-02 B.txt", "other"} << "other" << QStringList{};
+        QTest::newRow("a file twice: selected once")
+            << QStringList{"results/TR2024-05-02 B.txt", "results/TR2024-05-02 B.txt"} << "results"
+            << QStringList{"TR2024-05-02 B.txt"};
         QTest::newRow("no results file") << QStringList{"results/notes.txt"} << "" << QStringList{};
     }
     void dropOntoTheLocalList() {
@@ -138,6 +153,36 @@ private Q_SLOTS:
         QCOMPARE(list->showsEmptyHint(), hint);
         if (form.TRLocalList->count() == 0) // painted text, or nothing at all
             QCOMPARE(ColoursOf(list->viewport()) > 1, hint);
+    }
+
+    /// Many files dropped at once: every one listed, the dropped ones selected, the focus mark on
+    /// the first of them in list order.
+    void dropOfTwentyThousandFiles() {
+        constexpr int kDropped = 20'000;
+        constexpr int kOthers = 500; // listed beside them, not dropped
+        QStringList names;
+        for (int i = 0; i < kDropped + kOthers; ++i)
+            names << u"TR2024-01-01 %1.txt"_s.arg(i, 6, 10, QChar(u'0'));
+        const QString folder = path(u"many"_s);
+        CreateEmptyFiles(folder, names);
+        QStringList dropped; // all but every 41st name, the last first: not in list order
+        for (int i = kDropped + kOthers - 1; dropped.size() < kDropped; --i)
+            if (i % 41 != 0)
+                dropped << folder + u'/' + names[i];
+        TMainForm& form = start();
+        drop(dropped);
+        QCOMPARE(form.TRLocalList->count(), kDropped + kOthers);
+        QCOMPARE(form.LFileLabel->text(), u"Files:  %1"_s.arg(kDropped + kOthers));
+        const QList<QListWidgetItem*> selected = form.TRLocalList->selectedItems();
+        QCOMPARE(selected.size(), kDropped);
+        QSet<QString> selectedNames;
+        for (const QListWidgetItem* item : selected)
+            selectedNames.insert(item->text());
+        QVERIFY(!selectedNames.contains(names[0]));
+        QVERIFY(!selectedNames.contains(names[41]));
+        QVERIFY(selectedNames.contains(names[42]));
+        QCOMPARE(form.TRLocalList->currentItem()->text(), names[1]);
+        QCOMPARE(m_messages.texts(), QStringList());
     }
 
     void shortcutsAct_data() {
