@@ -6,13 +6,13 @@
 #include "busy.h"
 #include "chartmodel.h"
 #include "exportsavedialog.h"
+#include "pendingevents.h"
 #include "reportcatalogue.h"
 #include "reportrun.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
 #include "sqlmemo.h"
 
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopeGuard>
@@ -132,7 +132,9 @@ void TMainForm::LoadSQLBtnClick() {
         return;
     }
     ReportClientDataSet->close();
-    QCoreApplication::processEvents(); // the emptied grid is painted before the statement runs
+    // The emptied grid is painted before the statement runs; a click meanwhile starts nothing
+    // (no second Load inside this one, no Export of the emptied view).
+    ProcessPendingEventsWithoutInput();
     ReportSQL = SqlMemoText(*SQLMemo);
     RunReportQuery();
 }

@@ -1,6 +1,7 @@
 #include "runcontroller.h"
 
 #include "feedatabase.h"
+#include "pendingevents.h"
 #include "runcontrol.h"
 #include "statementbreaths.h"
 
@@ -19,21 +20,6 @@ constexpr int kCancelButtonWidth = 64;
 /// The controller whose window breathes in runs: the latest made (one window in the program;
 /// a test may make the next before the last is gone).
 RunController* g_breathing = nullptr;
-
-/// Input that reaches a widget (keys, mouse, wheel, touch, drag and drop, shortcuts).
-bool IsOperatorInput(const QEvent* event) {
-    switch (event->type()) {
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::DragLeave:
-    case QEvent::Drop:
-        return true;
-    default:
-        return event->isInputEvent();
-    }
-}
 } // namespace
 
 RunController::RunController(QWidget* window) : QObject(window) {
