@@ -9,9 +9,12 @@
 #include "workbookwriter.h"
 
 QString LostCharactersText(qsizetype lost) {
-    return QStringLiteral("%1 characters could not be written in Windows-1252 and were saved as "
-                          "\"?\". Choose \"CSV UTF-8\" to keep them.")
-        .arg(lost);
+    return QStringLiteral("%1 %2 could not be written in Windows-1252 and %3 saved as \"?\". "
+                          "Choose \"CSV UTF-8\" to keep %4.")
+        .arg(lost)
+        .arg(lost == 1 ? QStringLiteral("character") : QStringLiteral("characters"),
+             lost == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+             lost == 1 ? QStringLiteral("it") : QStringLiteral("them"));
 }
 
 void WriteWorkbookFile(const QString& path, const ResultSet& view, qsizetype rowsPerSheet) {

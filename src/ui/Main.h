@@ -277,6 +277,10 @@ public:
     /// folder browser; TR*.txt files list their folder with them selected. False, with nothing
     /// changed, when the drop holds neither.
     bool TRLocalListDrop(const QStringList& paths);
+    /// "zvfeestats FOLDER": lists the folder as a drop of it does. A path that is no folder (from
+    /// a file manager or a desktop entry, where a line on the standard error stream is seen by
+    /// nobody) gets the box ""PATH" is not a folder." over the window instead.
+    void ListStartFolder(const QString& path);
     /// F5: the Tournament Results page lists again the folder or server shown (the folder
     /// browser when no folder is shown yet); the Reports page runs "Load".
     void RefreshKeyPress();

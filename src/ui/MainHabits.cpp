@@ -9,6 +9,7 @@
 #include "listrows.h"
 
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QItemSelection>
 #include <QMimeData>
 #include <QSet>
@@ -165,6 +166,15 @@ bool TMainForm::TRLocalListDrop(const QStringList& paths) {
     ListLocalFolder(dropped.folder);
     SelectNamedItems(TRLocalList, dropped.names);
     return true;
+}
+
+void TMainForm::ListStartFolder(const QString& path) {
+    const QFileInfo folder(path);
+    if (!folder.isDir()) {
+        messages().error(QStringLiteral("\"%1\" is not a folder.").arg(path));
+        return;
+    }
+    ListLocalFolder(folder.absoluteFilePath());
 }
 
 void TMainForm::RefreshKeyPress() {

@@ -10,6 +10,7 @@
 #include "sqlmemo.h"
 #include "statusline.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,6 +24,24 @@ template <typename W, typename... Args> W* named(const char* name, Args&&... arg
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+
+/// A drop-down list whose open list is as wide as its widest item, so that no caption is cut;
+/// the closed box keeps the width the layout gives it.
+class CaptionWideComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        QAbstractItemView* list = view();
+        int widest = 0;
+        for (int row = 0; row < count(); ++row)
+            widest = std::max(widest,
+                              list->sizeHintForIndex(model()->index(row, modelColumn())).width());
+        if (count() > maxVisibleItems())
+            widest += list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        list->setMinimumWidth(widest + 2 * list->frameWidth());
+        QComboBox::showPopup();
+    }
+};
 
 QPushButton* button(const char* name, const QString& caption, QSize size) {
     auto* b = named<QPushButton>(name, caption);
@@ -292,7 +311,7 @@ QWidget* TMainForm::buildReportPage() {
     StartDate = blankDatePicker("StartDate");
     EndDate = blankDatePicker("EndDate");
     Label6 = named<QLabel>("Label6", QStringLiteral("Report"));
-    ReportList = named<QComboBox>("ReportList");
+    ReportList = named<CaptionWideComboBox>("ReportList");
     ReportList->addItems(ReportCaptions());
     ReportList->setMaxVisibleItems(16);
     ReportList->setFixedWidth(147);

@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 
 namespace {
 
@@ -33,6 +35,38 @@ void insertTopRow(QGridLayout* grid, QWidget* widget) {
         grid->addItem(p.item, p.row + 1, p.column, p.rowSpan, p.columnSpan);
 }
 
+/// What the folder tree shows: every folder, and the results files (TR*.txt, letter case
+/// ignored) greyed and not selectable, so that the operator sees that a folder holds them before
+/// choosing it. Other files are not shown.
+class FoldersWithResultsFiles : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        const Qt::ItemFlags flags = QSortFilterProxyModel::flags(index);
+        if (isFile(mapToSource(index)))
+            return flags & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
+                             Qt::ItemIsDragEnabled);
+        return flags;
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const QModelIndex index = sourceModel()->index(row, 0, parent);
+        if (!isFile(index))
+            return true;
+        const QString name = index.data(Qt::DisplayRole).toString();
+        return name.size() >= 6 && name.startsWith(QLatin1String("TR"), Qt::CaseInsensitive) &&
+               name.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive);
+    }
+
+private:
+    bool isFile(const QModelIndex& source) const {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        return files && source.isValid() && !files->isDir(source);
+    }
+};
+
 } // namespace
 
 TShBrowse::TShBrowse()
@@ -46,7 +80,8 @@ void TShBrowse::SetChooser(Chooser c) {
 void TShBrowse::Configure(QFileDialog& dialog) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::ShowDirsOnly, false); // the results files show, greyed
+    dialog.setProxyModel(new FoldersWithResultsFiles(&dialog));
     if (!FCaption.isEmpty())
         dialog.setWindowTitle(FCaption);
     // A start folder that does not exist leaves the dialog on its own default.

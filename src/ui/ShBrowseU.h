@@ -7,8 +7,9 @@
 class QFileDialog;
 
 /// The folder browser: a modal folder picker with a window title, a message above the folder
-/// tree and a folder selected at the start, centred in the screen's work area. One object per
-/// use: create, set, Execute, read Folder.
+/// tree and a folder selected at the start, centred in the screen's work area. The tree shows
+/// the results files (TR*.txt) of each folder greyed, not selectable, and no other files. One
+/// object per use: create, set, Execute, read Folder.
 class TShBrowse {
 public:
     TShBrowse();

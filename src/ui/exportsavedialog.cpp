@@ -1,5 +1,7 @@
 #include "exportsavedialog.h"
 
+#include "databasefiles.h"
+
 #include <QFileDialog>
 #include <QStandardPaths>
 
@@ -7,6 +9,32 @@ const QString ExportSaveDialog::kUtf8Filter = QStringLiteral("CSV UTF-8 (*.csv)"
 const QString ExportSaveDialog::kXlsxFilter = QStringLiteral("Excel workbook (*.xlsx)");
 
 namespace {
+/// The save dialog of the export. A name of the fee database (or of a file SQLite keeps beside
+/// it) is taken at once, without the question whether to replace it: the export then refuses it
+/// ("... it is the fee database."), and asking first would promise a replacement that never comes.
+class ExportFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty() && IsOpenDatabaseFile(files.constFirst())) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    static bool IsOpenDatabaseFile(const QString& path) {
+        try {
+            RefuseOutputOntoDatabase(path);
+            return false;
+        } catch (const std::exception&) {
+            return true;
+        }
+    }
+};
+
 /// The suffix a typed name without one gets: that of the file type chosen.
 QString SuffixFor(const QString& filter) {
     return filter == ExportSaveDialog::kXlsxFilter ? QStringLiteral("xlsx") : QStringLiteral("csv");
@@ -33,7 +61,7 @@ void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileNam
 }
 
 QString ExportSaveDialog::chooseExportFile() {
-    QFileDialog dialog(m_parent);
+    ExportFileDialog dialog(m_parent);
     Configure(dialog, m_lastFileName, m_lastFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

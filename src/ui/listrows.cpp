@@ -1,5 +1,7 @@
 #include "listrows.h"
 
+#include "importedmarks.h"
+
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,7 +37,9 @@ void ResultsList::paintEvent(QPaintEvent* event) {
     if (!showsEmptyHint())
         return;
     QPainter painter(viewport());
-    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    // Muted as the marks of imported files are, and as readable (4.5:1 on the list).
+    painter.setPen(MarkedTextColor(palette().color(QPalette::Active, QPalette::Text),
+                                   palette().color(QPalette::Active, QPalette::Base)));
     painter.setFont(window()->font());
     const int margin = QFontMetrics(window()->font()).height();
     painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),

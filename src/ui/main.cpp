@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     app.setMessages(&form.messages());
     form.ShowAtStart();
     if (!commandLine.folder.isEmpty())
-        form.runGuarded([&] { form.ListLocalFolder(commandLine.folder); });
+        form.runGuarded([&] { form.ListStartFolder(commandLine.folder); });
 
     // Used only by scripts/screenshot: grab every page once the window is up, then end.
     const QString shots = qEnvironmentVariable("ZVFEE_SCREENSHOT_DIR");

@@ -4,7 +4,6 @@
 #include "version.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -29,9 +28,6 @@ WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
         fault = CommandLineFault(parser, arguments);
     else if (parser.positionalArguments().size() > 1)
         fault = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[1]);
-    else if (!parser.positionalArguments().isEmpty() &&
-             !QFileInfo(parser.positionalArguments()[0]).isDir())
-        fault = QStringLiteral("'%1' is not a folder").arg(parser.positionalArguments()[0]);
     if (!fault.isEmpty()) {
         result.exitCode = 2;
         result.err =
@@ -46,7 +42,7 @@ WindowCommandLine ReadWindowCommandLine(const QStringList& arguments) {
         result.exitCode = 0;
         result.out = QStringLiteral("zvfeestats %1\n").arg(ProgramVersion());
     } else if (!parser.positionalArguments().isEmpty()) {
-        result.folder = QFileInfo(parser.positionalArguments()[0]).absoluteFilePath();
+        result.folder = parser.positionalArguments()[0]; // the window says when it is no folder
     }
     return result;
 }

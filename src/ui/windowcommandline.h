@@ -11,9 +11,10 @@ struct WindowCommandLine {
     /// Set when the program ends at once with this status: 0 after --help or --version, 2 for a
     /// wrong command line.
     std::optional<int> exitCode;
-    QString out;    ///< for standard output
-    QString err;    ///< for standard error: one line naming the fault
-    QString folder; ///< the results folder to list at start; empty for none
+    QString out; ///< for standard output
+    QString err; ///< for standard error: one line naming the fault
+    /// The results folder to list at start, as given (TMainForm::ListStartFolder); empty for none.
+    QString folder;
 };
 
 /// arguments: as the program got them, the program's own name first.

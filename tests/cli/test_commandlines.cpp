@@ -43,10 +43,6 @@ void TestCommandLines::run_data() {
     QTest::newRow("zvfeestats, unknown option")
         << "zvfeestats" << QStringList{"--db=x.db3"} << 2 << ""
         << "zvfeestats: unknown option '--db' (it takes --help, --version or a FOLDER)\n";
-    QTest::newRow("zvfeestats, a file")
-        << "zvfeestats" << QStringList{"TR2024-05-03 A.txt"} << 2 << ""
-        << "zvfeestats: 'TR2024-05-03 A.txt' is not a folder (it takes --help, --version or a "
-           "FOLDER)\n";
     QTest::newRow("zvfeestats, two folders")
         << "zvfeestats" << QStringList{"/", "/tmp"} << 2 << ""
         << "zvfeestats: unexpected argument '/tmp' (it takes --help, --version or a FOLDER)\n";

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QJsonArray>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -104,6 +106,35 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(db + QStringLiteral("-journal")));
     }
 
+    /// Through the real dialog: the name of the database is refused without the question whether
+    /// to replace it first.
+    void exportOntoTheDatabaseAsksNothingFirst_data() { exportOntoTheDatabaseIsRefused_data(); }
+    void exportOntoTheDatabaseAsksNothingFirst() {
+        QFETCH(QString, name);
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("ZVFee2.db3")),
+                            m_dir->filePath(QStringLiteral("link.csv"))));
+        load(QStringLiteral("SELECT * FROM Master"));
+        form().SaveDialog1 = std::make_shared<ExportSaveDialog>(&form());
+        QStringList questions;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                questions << box->text();
+                box->button(QMessageBox::Yes)->click();
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                dialog->selectFile(m_dir->filePath(name));
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        answerer.start(10);
+        form().ExportBtn->click();
+        QCOMPARE(questions, QStringList());
+        QCOMPARE(m_messages.texts(),
+                 QStringList{QStringLiteral("Cannot write \"%1\": it is the fee database.")
+                                 .arg(m_dir->filePath(name))});
+    }
+
     void saveDialogIsSetUpAsTheExportShowsIt() {
         QFileDialog dialog;
         ExportSaveDialog::Configure(dialog, QString());
@@ -122,18 +153,26 @@ private Q_SLOTS:
 
     /// A Windows-1252 file that lost characters says how many, in the same box.
     void exportSaysWhatWindows1252Lost_data() {
+        QTest::addColumn<QString>("sql");
         QTest::addColumn<CsvEncoding>("encoding");
         QTest::addColumn<QString>("saved");
-        const QString lost = QStringLiteral(
-            "Report table saved\n4 characters could not be written in Windows-1252 and were "
-            "saved as \"?\". Choose \"CSV UTF-8\" to keep them.");
-        QTest::newRow("Windows-1252") << CsvEncoding::Windows1252 << lost;
-        QTest::newRow("UTF-8 keeps them") << CsvEncoding::Utf8 << "Report table saved";
+        const QString four =
+            QStringLiteral("SELECT '\u0141\u00f3d\u017a \U0001F3B2' AS Name, '\u4e2d' AS More");
+        QTest::newRow("Windows-1252")
+            << four << CsvEncoding::Windows1252
+            << "Report table saved\n4 characters could not be written in Windows-1252 and were "
+               "saved as \"?\". Choose \"CSV UTF-8\" to keep them.";
+        QTest::newRow("Windows-1252, one character")
+            << QStringLiteral("SELECT 'ab\u4e2d' AS Name") << CsvEncoding::Windows1252
+            << "Report table saved\n1 character could not be written in Windows-1252 and was "
+               "saved as \"?\". Choose \"CSV UTF-8\" to keep it.";
+        QTest::newRow("UTF-8 keeps them") << four << CsvEncoding::Utf8 << "Report table saved";
     }
     void exportSaysWhatWindows1252Lost() {
+        QFETCH(QString, sql);
         QFETCH(CsvEncoding, encoding);
         QFETCH(QString, saved);
-        load(QStringLiteral("SELECT '\u0141\u00f3d\u017a \U0001F3B2' AS Name, '\u4e2d' AS More"));
+        load(sql);
         m_chooser->answer = m_dir->filePath(QStringLiteral("lost.csv"));
         m_chooser->encoding = encoding;
         form().ExportBtn->click();

@@ -1,9 +1,11 @@
 #include "Main.h"
 #include "TRView.h"
+#include "importedmarks.h"
 #include "listrows.h"
 #include "settings.h"
 #include "testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -34,6 +36,15 @@ int ColoursOf(QWidget* widget) {
         for (int x = 0; x < image.width(); ++x)
             colours.insert(image.pixel(x, y));
     return int(colours.size());
+}
+
+/// The highest contrast of any pixel of the image against the colour: that of a text's pen.
+double HighestContrast(const QImage& image, const QColor& background) {
+    double highest = 1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            highest = std::max(highest, ContrastRatio(image.pixelColor(x, y), background));
+    return highest;
 }
 
 /// Creates empty files in a folder, fast: links to one file, no Qt file object per file.
@@ -153,6 +164,11 @@ private Q_SLOTS:
         QCOMPARE(list->showsEmptyHint(), hint);
         if (form.TRLocalList->count() == 0) // painted text, or nothing at all
             QCOMPARE(ColoursOf(list->viewport()) > 1, hint);
+        if (hint) { // readable: 4.5:1 on the list, as the marks of imported files are
+            const double contrast = HighestContrast(list->viewport()->grab().toImage(),
+                                                    list->palette().color(QPalette::Base));
+            QVERIFY2(contrast >= 4.5, qPrintable(QString::number(contrast)));
+        }
     }
 
     /// Many files dropped at once: every one listed, the dropped ones selected, the focus mark on
@@ -183,6 +199,55 @@ private Q_SLOTS:
         QVERIFY(selectedNames.contains(names[42]));
         QCOMPARE(form.TRLocalList->currentItem()->text(), names[1]);
         QCOMPARE(m_messages.texts(), QStringList());
+    }
+
+    /// "zvfeestats PATH": a folder is listed; anything else is said in a box over the window.
+    void startFolder_data() {
+        QTest::addColumn<QString>("given"); // under the test folder, or absolute
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a folder") << "results"
+                                  << "";
+        QTest::newRow("no such folder") << "/no/such/folder"
+                                        << "\"/no/such/folder\" is not a folder.";
+        QTest::newRow("a file") << "results/TR2024-05-01 A.txt"
+                                << "\"%1\" is not a folder.";
+    }
+    void startFolder() {
+        QFETCH(QString, given);
+        QFETCH(QString, message);
+        if (!given.startsWith(u'/'))
+            given = path(given);
+        TMainForm& form = start();
+        form.ListStartFolder(given);
+        QVERIFY(form.isVisible());
+        if (message.isEmpty()) {
+            QCOMPARE(m_messages.texts(), QStringList());
+            QCOMPARE(form.TRLocalList->count(), 3);
+            return;
+        }
+        QCOMPARE(m_messages.texts(),
+                 QStringList{message.contains(u"%1"_s) ? message.arg(given) : message});
+        QCOMPARE(m_messages.shown[0].first, MessageKind::Error);
+        QCOMPARE(form.TRLocalList->count(), 0);
+        QCOMPARE(form.LocalFolder->text(), QString());
+    }
+
+    /// The report list opens as wide as its widest caption; the closed box keeps its width.
+    void reportListOpensWideEnough() {
+        TMainForm& form = start();
+        form.PageControl1->setCurrentWidget(form.ReportPage);
+        const int closed = form.ReportList->width();
+        form.ReportList->showPopup();
+        QAbstractItemView* list = form.ReportList->view();
+        QTRY_VERIFY(list->isVisible());
+        for (int row = 0; row < form.ReportList->count(); ++row) {
+            const QModelIndex item = list->model()->index(row, 0);
+            QVERIFY2(list->sizeHintForIndex(item).width() <= list->viewport()->width(),
+                     qPrintable(item.data().toString()));
+        }
+        QVERIFY(list->viewport()->width() > closed); // "Fees by TName & Player" is wider
+        form.ReportList->hidePopup();
+        QCOMPARE(form.ReportList->width(), closed);
     }
 
     void shortcutsAct_data() {

@@ -2,9 +2,11 @@
 #include "filenames.h"
 #include "mainlocalfixture.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTimer>
 #include <fcntl.h>
 #include <unistd.h>
@@ -208,6 +210,43 @@ private Q_SLOTS:
         QCOMPARE(directory, path(u"start"_s));
         QCOMPARE(browse.Folder(), QString());
         QVERIFY(browse.Left() != 0 || browse.Top() != 0);
+    }
+
+    /// The folder tree shows what a folder holds: the results files greyed, not selectable, and
+    /// no other files; the folders stay selectable.
+    void browserShowsTheResultsFilesGreyed_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("selectable");
+        QTest::newRow("a results file") << "TR2024-05-03 A.txt" << true << false;
+        QTest::newRow("letter case ignored") << "tr5.TXT" << true << false;
+        QTest::newRow("another file") << "notes.txt" << false << false;
+        QTest::newRow("a folder") << "sub" << true << true;
+    }
+    void browserShowsTheResultsFilesGreyed() {
+        QFETCH(QString, name);
+        QFETCH(bool, shown);
+        QFETCH(bool, selectable);
+        const QString folder = path(u"start"_s);
+        for (const char* file : {"TR2024-05-03 A.txt", "tr5.TXT", "notes.txt"})
+            WriteFileBytes(folder + u'/' + QLatin1String(file), "x");
+        QDir().mkpath(folder + u"/sub"_s);
+        TShBrowse browse;
+        browse.setInitFolder(folder);
+        QFileDialog dialog;
+        browse.Configure(dialog);
+        auto* files = dialog.findChild<QFileSystemModel*>();
+        QVERIFY(files);
+        dialog.show();
+        QTRY_VERIFY(files->rowCount(files->index(folder)) == 4);
+        QAbstractProxyModel* tree = dialog.proxyModel();
+        QVERIFY(tree);
+        const QModelIndex item = tree->mapFromSource(files->index(folder + u'/' + name));
+        QCOMPARE(item.isValid(), shown);
+        if (shown) // greyed is not enabled
+            QCOMPARE(tree->flags(item) & (Qt::ItemIsSelectable | Qt::ItemIsEnabled),
+                     selectable ? Qt::ItemFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled)
+                                : Qt::ItemFlags());
     }
 };
 
