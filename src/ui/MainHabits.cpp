@@ -155,12 +155,15 @@ void TMainForm::connectHabits() {
 bool TMainForm::TRLocalListDrop(const QStringList& paths) {
     // A drop of many files is a run of the page: it shows its progress and can be cancelled
     // while the paths are read, before anything of the page changes.
+    const QString status = TRStatus->text();
     DroppedResults dropped;
     if (!Runs->run(ResultsRunPage(), nullptr,
                    [&] { dropped = ResultsOfDrop(paths, statusLine(TRStatus)); }))
         return true; // taken, and cancelled: the page says so
-    if (dropped.folder.isEmpty())
+    if (dropped.folder.isEmpty()) {
+        TRStatus->setText(status); // nothing changed, the count of the reading neither
         return false;
+    }
     PageControl1->setCurrentWidget(TournamentResultsPage);
     PageControl2->setCurrentWidget(LocalPage);
     ListLocalFolder(dropped.folder);

@@ -58,6 +58,23 @@ void CreateEmptyFiles(const QString& folder, const QStringList& names) {
 }
 } // namespace
 
+/// Cancels the run of the window when its status line is painted with the count of a drop.
+class CancelOnCount : public QObject {
+public:
+    explicit CancelOnCount(TMainForm& form) : m_form(form) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            m_form.TRStatus->text().startsWith(u"Reading the dropped files"_s))
+            m_form.Runs->cancel();
+        return false;
+    }
+
+private:
+    TMainForm& m_form;
+};
+
 class TestMainHabits : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -199,6 +216,29 @@ private Q_SLOTS:
         QVERIFY(selectedNames.contains(names[42]));
         QCOMPARE(form.TRLocalList->currentItem()->text(), names[1]);
         QCOMPARE(m_messages.texts(), QStringList());
+    }
+
+    /// A drop that is cancelled while its paths are read (here as soon as the status line counts
+    /// them) changes nothing but the status line.
+    void cancelledDropChangesNothing() {
+        QStringList names;
+        for (int i = 0; i < 2'500; ++i)
+            names << u"TR2024-01-01 %1.txt"_s.arg(i);
+        CreateEmptyFiles(path(u"many"_s), names);
+        QStringList dropped;
+        for (const QString& name : names)
+            dropped << path(u"many/"_s + name);
+        TMainForm& form = start();
+        form.ListLocalFolder(path(u"results"_s));
+        CancelOnCount cancel(form);
+        form.TRStatus->installEventFilter(&cancel);
+        drop(dropped);
+        QCOMPARE(form.TRStatus->text(), u"Cancelled"_s);
+        QCOMPARE(form.LocalFolder->text(), path(u"results"_s));
+        QCOMPARE(form.TRLocalList->count(), 3);
+        QVERIFY(form.TRLocalList->selectedItems().isEmpty());
+        QVERIFY(!form.Runs->running());
+        QVERIFY(form.RefreshBtn->isEnabled());
     }
 
     /// "zvfeestats PATH": a folder is listed; anything else is said in a box over the window.
