@@ -82,15 +82,27 @@ QByteArray FormBody(const ApiRequest& fields) {
     return body;
 }
 
-QString ApiValue(const ApiResponse& response, const QString& name) {
+namespace {
+
+/// The first line that names the field, or nullptr.
+const QString* FindApiField(const ApiResponse& response, const QString& name) {
     for (const QString& line : response) {
         const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        if (QStringView(line).left(eq).compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(eq + 1);
+        if (eq >= 0 && QStringView(line).left(eq).compare(name, Qt::CaseInsensitive) == 0)
+            return &line;
     }
-    return {};
+    return nullptr;
+}
+
+} // namespace
+
+QString ApiValue(const ApiResponse& response, const QString& name) {
+    const QString* line = FindApiField(response, name);
+    return line ? line->mid(line->indexOf(u'=') + 1) : QString();
+}
+
+bool HasApiField(const ApiResponse& response, const QString& name) {
+    return FindApiField(response, name) != nullptr;
 }
 
 bool IsApiSuccess(const ApiResponse& response) {
@@ -207,6 +219,27 @@ ApiResponse CutAnswer(const QString& url) {
     return FailedExchange(url) << QStringLiteral("Cut=The answer ends before its announced length");
 }
 
+/// An answer that is no answer of the API (an empty one, one in a character set that hides its
+/// lines): what came, so that the operator can tell the cause.
+ApiResponse AnswerWithoutResult(const QString& url, long status, qint64 bytes) {
+    return {QStringLiteral("Result=Error"),
+            QStringLiteral("Error=No \"Result\" line in the answer from %1 (HTTP %2, %3 bytes)")
+                .arg(url, QString::number(status), QString::number(bytes))};
+}
+
+/// How the answer's end was marked, asked once the transfer has ended well.
+AnswerEnd EndOfAnswer(CURL* h) {
+    curl_header* encoding = nullptr;
+    if (curl_easy_header(h, "Transfer-Encoding", 0, CURLH_HEADER, -1, &encoding) == CURLHE_OK &&
+        QByteArray(encoding->value).toLower().contains("chunked"))
+        return AnswerEnd::Chunked;
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+        length >= 0)
+        return AnswerEnd::Length;
+    return AnswerEnd::Close;
+}
+
 ApiResponse TooLargeAnswer(const QString& url, qint64 limit) {
     return {QStringLiteral("Result=Error"),
             QStringLiteral("Error=Answer from %1 is larger than %2 MiB")
@@ -296,11 +329,16 @@ void SetDefaultApiTimeouts(const ApiTimeouts& timeouts) {
 
 ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
                            const ApiTimeouts& timeouts) {
+    return ExchangeApiCommand(url, fields, timeouts).response;
+}
+
+ApiExchange ExchangeApiCommand(const QString& url, const ApiRequest& fields,
+                               const ApiTimeouts& timeouts) {
     InitCurlOnce();
     // A fresh handle per request: nothing (connections, cookies) carries over from an earlier one.
     std::unique_ptr<CURL, CurlCleanup> curl(curl_easy_init());
     if (!curl)
-        return FailedExchange(url);
+        return {FailedExchange(url)};
 
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray body = FormBody(fields);
@@ -311,7 +349,7 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
          {"Accept: text/html, */*", "Content-Type: application/x-www-form-urlencoded"}) {
         curl_slist* extended = curl_slist_append(headers.get(), header);
         if (!extended)
-            return FailedExchange(url);
+            return {FailedExchange(url)};
         headers.release();
         headers.reset(extended);
     }
@@ -349,19 +387,25 @@ ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
 
     const CURLcode result = Perform(h);
     if (answer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
-        return TooLargeAnswer(url, timeouts.maxAnswerBytes);
+        return {TooLargeAnswer(url, timeouts.maxAnswerBytes)};
     if (result == CURLE_PARTIAL_FILE)
-        return CutAnswer(url);
+        return {CutAnswer(url)};
     if (result != CURLE_OK)
-        return FailedExchange(url);
+        return {FailedExchange(url)};
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299)
-        return FailedExchange(url);
+        return {FailedExchange(url)};
 
     const char* contentType = nullptr;
     curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);
     const QByteArray charset = CharsetOfContentType(QByteArray(contentType));
+    const AnswerEnd end = EndOfAnswer(h);
     curl.reset();
-    return DecodeApiAnswer(std::exchange(answer.body, QByteArray()), charset);
+    const qint64 bytes = answer.body.size();
+    ApiExchange exchange{DecodeApiAnswer(std::exchange(answer.body, QByteArray()), charset), end};
+    if (!HasApiField(exchange.response, QStringLiteral("Result")) &&
+        ApiValue(exchange.response, QStringLiteral("Error")).isEmpty())
+        exchange.response = AnswerWithoutResult(url, status, bytes);
+    return exchange;
 }

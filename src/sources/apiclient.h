@@ -57,6 +57,9 @@ QString ApiValue(const ApiResponse& response, const QString& name);
 /// True when the answer's Result is exactly "Ok" (letter case of the value included).
 bool IsApiSuccess(const ApiResponse& response);
 
+/// True when a line of the answer names the field (as ApiValue finds it), whatever its value.
+bool HasApiField(const ApiResponse& response, const QString& name);
+
 /// How long an exchange may wait and how much it may bring. A connection that is not made within
 /// connectMs fails; an answer slower than lowSpeedBytes a second for stallSeconds fails (a
 /// trickle is a stall); an answer larger than maxAnswerBytes fails; a whole exchange longer than
@@ -74,14 +77,29 @@ struct ApiTimeouts {
 ApiTimeouts DefaultApiTimeouts();
 void SetDefaultApiTimeouts(const ApiTimeouts& timeouts);
 
+/// How the server marked the end of an answer: by a Content-Length that the body met, by the
+/// last chunk of a chunked body, or only by closing the connection. Only in the last case can an
+/// answer that a failure cut short look whole.
+enum class AnswerEnd { Length, Chunked, Close };
+
+/// The lines of an answer and how its end was marked (Close for a failed exchange).
+struct ApiExchange {
+    ApiResponse response;
+    AnswerEnd end = AnswerEnd::Close;
+};
+
 /// Posts the fields form-encoded to the URL (HTTP/1.0, TLS up to 1.2 without certificate check for
 /// https addresses) and returns the answer's lines. A failed exchange, a status outside 2xx and
 /// a redirect included, gives the two lines "Result=Error" and "Error=Could not connect to " +
 /// URL; an answer over the size limit gives "Error=Answer from " + URL + " is larger than 256
-/// MiB" (the limit's own size when another is set).
+/// MiB" (the limit's own size when another is set). An answer with neither a Result line nor an
+/// Error text gives "Error=No "Result" line in the answer from URL (HTTP STATUS, N bytes)".
 ///
 /// Within a run (RunControl) the exchange goes on in a worker thread while the calling thread
 /// breathes; a cancel ends it within a few tens of milliseconds and raises RunCancelled.
+ApiExchange ExchangeApiCommand(const QString& url, const ApiRequest& fields,
+                               const ApiTimeouts& timeouts = DefaultApiTimeouts());
+/// The same, for a caller that needs only the lines.
 ApiResponse PostApiCommand(const QString& url, const ApiRequest& fields,
                            const ApiTimeouts& timeouts = DefaultApiTimeouts());
 

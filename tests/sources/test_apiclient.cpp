@@ -270,6 +270,19 @@ private Q_SLOTS:
                                   << kFailed;
         QTest::newRow("redirect is not followed")
             << 302 << QByteArray("text/html") << QByteArray("Result=Ok") << kFailed;
+        // %1: the URL.
+        QTest::newRow("204 without a body: no Result line")
+            << 204 << QByteArray("text/html") << QByteArray()
+            << QStringList{u"Result=Error"_s, u"Error=No \"Result\" line in the answer from %1 "
+                                              "(HTTP 204, 0 bytes)"_s};
+        QTest::newRow("UTF-16 without a charset: no Result line")
+            << 200 << QByteArray("text/html")
+            << QByteArray::fromRawData(reinterpret_cast<const char*>(u"Result=Ok\r\n"), 22)
+            << QStringList{u"Result=Error"_s, u"Error=No \"Result\" line in the answer from %1 "
+                                              "(HTTP 200, 22 bytes)"_s};
+        QTest::newRow("no Result line, but an Error text")
+            << 200 << QByteArray("text/html") << QByteArray("Error=busy")
+            << QStringList{u"Error=busy"_s};
     }
     void readsWhatTheServerAnswers() {
         QFETCH(int, status);
@@ -286,7 +299,8 @@ private Q_SLOTS:
                 res.set_header("Location", "/elsewhere");
             res.set_content(body.toStdString(), contentType.toStdString());
         });
-        const QStringList expected = lines == kFailed ? FailureFor(server.url()) : lines;
+        QStringList expected = lines == kFailed ? FailureFor(server.url()) : lines;
+        expected.replaceInStrings(u"%1"_s, server.url());
         QCOMPARE(PostApiCommand(server.url(), {{u"Command"_s, u"x"_s}}), expected);
         QCOMPARE(server.seen().size(), 1); // a redirect is never followed
     }
@@ -375,12 +389,8 @@ private Q_SLOTS:
         limits.stallSeconds = 1; // a trickle is told apart from a flow within a second or two
         limits.totalSeconds = totalSeconds;
         ResetPeakMemory();
-        QElapsedTimer timer;
-        timer.start();
         QCOMPARE(PostApiCommand(server.url(), {}, limits),
                  (QStringList{u"Result=Error"_s, error.arg(server.url())}));
-        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
-        // The cap plus 64 MiB, for the whole test process.
         const qint64 peak = PeakMemoryBytes();
         qInfo("peak memory %lld MiB", peak >> 20);
         QVERIFY2(peak < MemoryBound(qint64(256 + 64) << 20),

@@ -169,6 +169,8 @@ DemoServer::DemoServer(const Options& options) {
     if (!options.tlsCert.isEmpty())
         args << QStringLiteral("--tls-cert") << options.tlsCert << QStringLiteral("--tls-key")
              << options.tlsKey;
+    if (!options.answerEnd.isEmpty())
+        args << QStringLiteral("--answer-end") << options.answerEnd;
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(BuildProgram(QStringLiteral("zvfee-demo-server")), args);
     if (!m_process.waitForStarted(10000))

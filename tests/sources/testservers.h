@@ -108,6 +108,7 @@ public:
         QString password;
         QString tlsCert;
         QString tlsKey;
+        QString answerEnd = {}; ///< "length", "chunked" or "close"; empty: the server's default
     };
     explicit DemoServer(const Options& options);
     ~DemoServer();

@@ -84,7 +84,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption pathOpt(u"path"_s, u"API path."_s, u"PATH"_s, u"api"_s);
     const QCommandLineOption certOpt(u"tls-cert"_s, u"Certificate (PEM) for HTTPS."_s, u"FILE"_s);
     const QCommandLineOption keyOpt(u"tls-key"_s, u"Private key (PEM) for HTTPS."_s, u"FILE"_s);
-    parser.addOptions({folderOpt, passwordOpt, portOpt, bindOpt, pathOpt, certOpt, keyOpt});
+    const QCommandLineOption endOpt(
+        u"answer-end"_s,
+        u"How an answer's end is marked: length (a Content-Length), chunked, or close (only the "
+        "closing of the connection, as some servers do)."_s,
+        u"KIND"_s, u"length"_s);
+    parser.addOptions({folderOpt, passwordOpt, portOpt, bindOpt, pathOpt, certOpt, keyOpt, endOpt});
     parser.process(app);
 
     if (!parser.isSet(folderOpt))
@@ -99,6 +104,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(certOpt) != parser.isSet(keyOpt))
         return Fail(u"--tls-cert and --tls-key go together"_s);
     const bool tls = parser.isSet(certOpt);
+    const QString answerEnd = parser.value(endOpt);
+    if (answerEnd != u"length" && answerEnd != u"chunked" && answerEnd != u"close")
+        return Fail(u"--answer-end is length, chunked or close"_s);
 
     std::unique_ptr<httplib::Server> server;
     if (tls) {
@@ -114,11 +122,28 @@ int main(int argc, char** argv) {
 
     const ResultsFolder results(QDir(folder).absolutePath(), parser.value(passwordOpt));
     const std::string apiPath = "/" + parser.value(pathOpt).toStdString();
-    server->Post(apiPath, [&results](const httplib::Request& req, httplib::Response& res) {
+    server->Post(apiPath, [&results, answerEnd](const httplib::Request& req,
+                                                httplib::Response& res) {
         const QMap<QString, QString> fields = DecodeFormBody(QByteArray::fromStdString(req.body));
         const QList<QString> answer = results.answer(fields);
-        const QByteArray body = ResultsFolder::answerBody(answer);
-        res.set_content(body.constData(), size_t(body.size()), "text/html; charset=utf-8");
+        const auto body = std::make_shared<const QByteArray>(ResultsFolder::answerBody(answer));
+        const char* type = "text/html; charset=utf-8";
+        if (answerEnd == u"length") {
+            res.set_content(body->constData(), size_t(body->size()), type);
+        } else {
+            // Written in one piece, then the end: the last chunk, or the close of the connection.
+            const auto provide = [body](size_t offset, httplib::DataSink& sink) {
+                if (offset < size_t(body->size()))
+                    sink.write(body->constData() + offset, size_t(body->size()) - offset);
+                else
+                    sink.done();
+                return true;
+            };
+            if (answerEnd == u"chunked")
+                res.set_chunked_content_provider(type, provide);
+            else
+                res.set_content_provider(type, provide);
+        }
         LogLine(DescribeRequest(req, fields, answer));
     });
     server->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
