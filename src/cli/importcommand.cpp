@@ -113,8 +113,7 @@ int RunImport(const QStringList& args) {
         if (!outcome.failed.isEmpty())
             PrintErr(QStringLiteral("Not imported (tried again by the next --new): %1\n")
                          .arg(outcome.failed.size()));
-        return outcome.unreadablePath.isEmpty() && outcome.failed.isEmpty() ? kExitOk
-                                                                            : kExitFailure;
+        return outcome.unreadable || !outcome.failed.isEmpty() ? kExitFailure : kExitOk;
     } catch (...) {
         console.endStatus();
         throw;

@@ -268,7 +268,7 @@ int RunImport(const RemoteOptions& options, const ServerFields& fields) {
             selected, fields, db, console, console.statusLine(), {}, options.onlyNew);
         if (options.onlyNew && outcome.failures > 0)
             PrintErr(u"Not imported (tried again by the next --new): %1\n"_s.arg(outcome.failures));
-        return outcome.failedItem.isEmpty() ? kExitOk : kExitFailure;
+        return outcome.failed ? kExitFailure : kExitOk;
     } catch (...) {
         console.endStatus();
         throw;

@@ -34,6 +34,16 @@ ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
                 const ImportRunFile file = fileAt(i - 1);
                 status(QStringLiteral("Loading (%1 of %2):  %3")
                            .arg(QString::number(i), n, file.label));
+                if (file.path.isEmpty()) { // never a file of the working folder
+                    const QString error = QStringLiteral("Error loading \"\": no file name");
+                    messages.error(error);
+                    if (eachFile) {
+                        outcome.failed.append({file.path, error});
+                        continue;
+                    }
+                    outcome.unreadable = true;
+                    break;
+                }
                 // The file's text goes to the importer line by line as a line list would hold
                 // it (LoadFromFile reads the same way), without building the list.
                 // Stamped before it is read: a write after the stamp shows as a change next time.
@@ -52,6 +62,7 @@ ImportRunOutcome importFiles(qsizetype count, FileAt fileAt, FeeDatabase& db,
                         continue;
                     }
                     outcome.unreadablePath = file.path;
+                    outcome.unreadable = true;
                     break;
                 }
                 const LocalSource where = sources.of(file.path);

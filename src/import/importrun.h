@@ -44,13 +44,16 @@ struct ImportRunOutcome {
     QString unreadablePath;
     /// The files left out of an EachFile run, in run order.
     QList<FailedFile> failed;
+    /// True when a file could not be read (also one whose name is empty).
+    bool unreadable = false;
 };
 
 /// Imports results files in the given order as one run in one transaction, with the record of
 /// each file read (its folder's canonical path, name, size and time as read, tournaments): progress
 /// "Loading (i of n):  label" before each file; a file that cannot be read (also one that is not
 /// a regular file, or is larger than 256 MiB) shows "Error loading " + its path, with the reason
-/// as its cause, and ends the loop, and what was read before is committed;
+/// as its cause (an empty path: "Error loading "": no file name"), and ends the loop, and what
+/// was read before is committed;
 /// closeFeeTables when something was imported; "Updating database ..."; the commit; then the
 /// notice "Tournaments with fees imported:  N". The wait cursor shows until the files are read.
 /// A database whose fee tables lack a column raises RequireFeeSchema's error before anything

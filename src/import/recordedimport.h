@@ -69,5 +69,6 @@ OwnRunOutcome ImportOnItsOwn(FeeDatabase& db, const QString& shownAs,
                              const std::function<int()>& import);
 
 /// Whether the lines end inside a tournament block: a "Tournament=" line without a "Stop=" line
-/// after it. An answer so cut lost the rest of its block, and perhaps more blocks.
+/// after it. A file may end so (such a block is not written); an answer that nothing but the
+/// close of its connection ended may also have lost the rest of its block, and more.
 bool EndsInsideTournament(const QStringList& lines);

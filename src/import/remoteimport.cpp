@@ -2,42 +2,27 @@
 
 #include "feeschema.h"
 #include "recordedimport.h"
+#include "remotesource.h"
 
 using namespace Qt::StringLiterals;
 
-QString RemoteSourceOf(const ServerFields& fields) {
-    return TrimBlanksAndControls(fields.host) + u':' + TrimBlanksAndControls(fields.port) + u'/' +
-           TrimBlanksAndControls(fields.path);
-}
-
 QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                  const QList<RemoteItem>& items) {
-    const QString source = RemoteSourceOf(fields);
-    const QHash<QString, ImportedFile> recorded = ReadImportedFiles(db, source);
     QStringList texts;
     for (const RemoteItem& item : items)
         texts << item.text;
-    const QSet<QString> incomplete = NamesMissingTournaments(db, source, texts);
+    const QHash<QString, ImportedFile> recorded =
+        CompleteRemoteRecord(db, RemoteSourceOf(fields), texts);
     QList<RemoteItem> fresh;
     for (const RemoteItem& item : items)
-        if (!recorded.contains(item.text) || incomplete.contains(item.text))
+        if (!recorded.contains(item.text))
             fresh << item;
     return fresh;
 }
 
 QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                                  const QStringList& itemTexts) {
-    QHash<QString, ImportedFile> recorded;
-    if (itemTexts.isEmpty())
-        return recorded;
-    const QString source = RemoteSourceOf(fields);
-    const QHash<QString, ImportedFile> all = ReadImportedFiles(db, source, itemTexts);
-    const QSet<QString> incomplete = NamesMissingTournaments(db, source, itemTexts);
-    for (const QString& text : itemTexts)
-        if (const auto file = all.constFind(text);
-            file != all.constEnd() && !incomplete.contains(text))
-            recorded.insert(text, *file);
-    return recorded;
+    return CompleteRemoteRecord(db, RemoteSourceOf(fields), itemTexts);
 }
 
 RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const ServerFields& fields,
@@ -66,21 +51,31 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
             RecordRun recordRun(db); // outside, as for local files
             db.StartTransaction();
             recordRun.begin();
-            RecordedImporter importer(db);
             const QString source = RemoteSourceOf(fields);
+            AdoptRecordedSpellings(db, source); // one server written two ways is one source
             // Notes an item that is left out; true when the run goes on without it.
             const auto leftOut = [&](const RemoteItem& item) {
+                outcome.failed = true;
                 if (outcome.failedItem.isEmpty())
                     outcome.failedItem = item.text;
                 ++outcome.failures;
                 return eachItem;
             };
+            RecordedImporter importer(db);
             int i = 0;
             for (const RemoteItem& item : selected) {
                 ++i;
                 status(u"Retrieving ("_s + QString::number(i) + u" of "_s + n + u"):  "_s +
                        item.text);
-                ApiResponse response = PostApiCommand(url, FileCallFields(fields.password, item));
+                if (item.text.isEmpty()) { // as a file without a name, never sent
+                    messages.error(u"Error loading \"\": no file name"_s);
+                    if (leftOut(item))
+                        continue;
+                    break;
+                }
+                ApiExchange exchange =
+                    ExchangeApiCommand(url, FileCallFields(fields.password, item));
+                ApiResponse& response = exchange.response;
                 if (const QString cut = ApiValue(response, u"Cut"_s); !cut.isEmpty()) {
                     // Shorter than its length: as a file that cannot be read.
                     messages.error(u"Error loading "_s + item.text);
@@ -96,9 +91,11 @@ RemoteImportOutcome ImportRemoteFiles(const QList<RemoteItem>& selected, const S
                     break;
                 }
                 response.removeFirst(); // the Result line
-                // An answer cut inside a block (a close-delimited one that ended early) is not
-                // the item: none of it is imported or recorded, so the item comes again.
-                if (EndsInsideTournament(response)) {
+                // An answer that only the closing of the connection ended, and that ends inside
+                // a block, may have been cut short: none of it is imported or recorded, so the
+                // item comes again. An answer of a length it met, or chunked to its last chunk,
+                // is whole, whatever its last block holds.
+                if (exchange.end == AnswerEnd::Close && EndsInsideTournament(response)) {
                     messages.error(u"Error loading "_s + item.text);
                     messages.cause(u"The answer ends inside a tournament"_s);
                     if (leftOut(item))

@@ -5,6 +5,7 @@
 #include "importedfiles.h"
 #include "operatormessages.h"
 #include "remotelist.h"
+#include "remotesource.h"
 
 #include <QList>
 #include <functional>
@@ -20,13 +21,12 @@ struct RemoteImportOutcome {
     QString failedItem;
     /// The items left out of a run of each item on its own.
     int failures = 0;
+    /// True when an item failed (also one whose text is empty).
+    bool failed = false;
 };
 
-/// Where the items of a server are recorded: "host:port/path" of the server fields (trimmed).
-QString RemoteSourceOf(const ServerFields& fields);
-
-/// The items that the record does not hold for the server, or whose recorded tournaments are
-/// not all in Master any more, in the given order.
+/// The items that the record does not hold for the server (under any spelling of it), or whose
+/// recorded tournaments are not all in Master any more, in the given order.
 QList<RemoteItem> NewRemoteItems(FeeDatabase& db, const ServerFields& fields,
                                  const QList<RemoteItem>& items);
 
@@ -45,9 +45,12 @@ QHash<QString, ImportedFile> RecordedRemoteItems(FeeDatabase& db, const ServerFi
 /// lack a column then raises RequireFeeSchema's error before anything is sent. Otherwise, under
 /// the busy cursor, each item writes "Retrieving (i of n):  " + its text to the status line and
 /// is fetched with the server's own date and name; an answer that is not "Result=Ok" shows its
-/// Error text and ends the loop, keeping what came before. Then closeFeeTables runs when anything
-/// was imported, the status line reads "Updating database ..." while the transaction commits, is
-/// cleared, and the notice "Tournaments with fees imported:  " + count is shown.
+/// Error text and ends the loop, keeping what came before; so does an item without text ("Error
+/// loading "": no file name", nothing sent), and an answer that only the close of the connection
+/// ended inside a tournament block ("Error loading " + the item, nothing of it kept). Then
+/// closeFeeTables runs when anything was imported, the status line reads "Updating database ..."
+/// while the transaction commits, is cleared, and the notice "Tournaments with fees imported:  " +
+/// count is shown.
 ///
 /// An error from the import of a file, or from beginning or committing the transaction, rolls
 /// the whole run back (the connection leaves the transaction) and is raised again; the status

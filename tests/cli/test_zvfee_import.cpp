@@ -162,6 +162,12 @@ void TestZvfeeImport::runs_data() {
         << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  TRpipe.txt",
                        "Error loading TRpipe.txt", "Not a regular file", "Updating database ..."}
         << QStringList{"1", "2"};
+    QTest::newRow("an empty file name ends the run as a missing file does")
+        << QStringList{a, "", b} << 1 << "Tournaments with fees imported:  2\n"
+        << QStringList{"Loading (1 of 3):  " + a,
+                       "Loading (2 of 3):  ", "Error loading \"\": no file name",
+                       "Updating database ..."}
+        << QStringList{"1", "2"};
     QTest::newRow("error ends the run, nothing kept")
         << QStringList{a, bad, b} << 1 << ""
         << QStringList{"Loading (1 of 3):  " + a, "Loading (2 of 3):  " + bad,

@@ -118,6 +118,13 @@ private Q_SLOTS:
                "TR24-03-02 Short.txt\nUpdating database ...\nNot imported (tried again by the "
                "next --new): 1\n"
             << QStringList{u"1"_s, u"2"_s, u"3"_s};
+        QTest::newRow("an empty item ends the run as a missing one does")
+            << saved
+            << QStringList{u"import"_s, u"TR2024-03-01 Daily Turbo.txt"_s, QString(),
+                           u"TR24-03-02 Short.txt"_s} +
+                   db
+            << 1 << "Tournaments with fees imported:  2\n"
+            << "Error loading \"\": no file name" << QStringList{u"1"_s, u"2"_s};
         QTest::newRow("a timeout that is not a number")
             << saved << QStringList{u"list"_s, u"--timeout"_s, u"soon"_s} << 2 << ""
             << "--timeout needs a number of seconds above 0" << QStringList{};

@@ -255,6 +255,14 @@ private Q_SLOTS:
         QTest::newRow("shorter than its length")
             << head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + cut
             << u"Error loading TR2024-05-03 Friday.txt"_s << 0;
+        // A chunked answer is whole only with its last chunk, wherever it was cut.
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                                   "Transfer-Encoding: chunked\r\n\r\n" +
+                                   QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n";
+        QTest::newRow("chunked, closed before its last chunk")
+            << chunked << u"Error loading TR2024-05-03 Friday.txt"_s << 0;
+        QTest::newRow("chunked to its last chunk") << chunked + "0\r\n\r\n"
+                                                   << u"Tournaments with fees imported:  2"_s << 2;
     }
     void anAnswerCutShortIsNotRecorded() {
         QFETCH(QByteArray, answer);
@@ -274,6 +282,160 @@ private Q_SLOTS:
         QCOMPARE(fixture.rows(u"SELECT count(*) FROM Master"_s),
                  QStringList{QString::number(imported)});
         QCOMPARE(NewRemoteItems(fixture.db, fields, items).size(), imported > 0 ? 0 : 1);
+    }
+
+    // A file may end in a block without "Stop=" (that block is not written). Told by its length
+    // or its last chunk, such an answer is whole and recorded; ended only by the close of the
+    // connection, it may be a cut one, and nothing of it is kept.
+    void howTheAnswerEndsDecidesOverAnUnfinishedLastBlock_data() {
+        QTest::addColumn<QString>("answerEnd");
+        QTest::addColumn<bool>("unfinished");
+        QTest::addColumn<int>("imported"); // -1: refused
+        QTest::newRow("length, unfinished last block") << "length" << true << 1;
+        QTest::newRow("chunked, unfinished last block") << "chunked" << true << 1;
+        QTest::newRow("close, unfinished last block") << "close" << true << -1;
+        QTest::newRow("close, whole file") << "close" << false << 2;
+    }
+    void howTheAnswerEndsDecidesOverAnUnfinishedLastBlock() {
+        QFETCH(QString, answerEnd);
+        QFETCH(bool, unfinished);
+        QFETCH(int, imported);
+        QTemporaryDir folder;
+        QByteArray file = ResultsFile({7, 8});
+        if (unfinished)
+            file.truncate(file.lastIndexOf("Stop="));
+        WriteFileBytes(folder.path() + u"/TR2024-05-03 Friday.txt"_s, file);
+        DemoServer server({folder.path(), u"pw"_s, {}, {}, answerEnd});
+        QVERIFY2(server.started(), qPrintable(server.log()));
+        const ServerFields fields{u"127.0.0.1"_s, QString::number(server.port()), u"api"_s,
+                                  u"pw"_s};
+        const QList<RemoteItem> items = Items({{u"2024-05-03"_s, u"Friday"_s}});
+        FeeDbFixture fixture;
+        Recorder r;
+        const RemoteImportOutcome outcome =
+            ImportRemoteFiles(items, fields, fixture.db, r.messages, r.statusLine(), {});
+        QCOMPARE(outcome.failed, imported < 0);
+        QCOMPARE(outcome.imported, qMax(imported, 0));
+        if (imported < 0) {
+            QCOMPARE(r.messages.texts().first(), u"Error loading TR2024-05-03 Friday.txt"_s);
+            QCOMPARE(r.messages.causes, QStringList{u"The answer ends inside a tournament"_s});
+        }
+        QCOMPARE(fixture.rows(u"SELECT count(*) FROM Master"_s),
+                 QStringList{QString::number(qMax(imported, 0))});
+        QCOMPARE(NewRemoteItems(fixture.db, fields, items).size(), imported < 0 ? 1 : 0);
+    }
+
+    void spellingsOfOneServerAreOneSource_data() {
+        QTest::addColumn<ServerFields>("first");
+        QTest::addColumn<ServerFields>("second");
+        QTest::addColumn<bool>("same");
+        const ServerFields plain{u"zv.example"_s, u"8087"_s, u"api"_s, u"pw"_s};
+        const auto with = [&plain](QString host, QString port, QString path) {
+            return ServerFields{host, port, path, plain.password};
+        };
+        QTest::newRow("host in other letter case")
+            << plain << with(u"ZV.Example"_s, u"8087"_s, u"api"_s) << true;
+        QTest::newRow("http:// in front")
+            << plain << with(u"http://zv.example"_s, u"8087"_s, u"api"_s) << true;
+        QTest::newRow("trailing / on the path")
+            << plain << with(u"zv.example"_s, u"8087"_s, u"api//"_s) << true;
+        QTest::newRow("blanks around the fields")
+            << plain << with(u" zv.example"_s, u"8087 "_s, u"\tapi"_s) << true;
+        QTest::newRow("https: port 80 leaves the default, 443")
+            << with(u"https://zv.example"_s, u"80"_s, u"api"_s)
+            << with(u"HTTPS://ZV.example"_s, u"443"_s, u"api/"_s) << true;
+        QTest::newRow("IPv6 address in other letter case")
+            << with(u"[FE80::1]"_s, u"8087"_s, u"api"_s)
+            << with(u"[fe80::1]"_s, u"8087"_s, u"api"_s) << true;
+        QTest::newRow("another port")
+            << plain << with(u"zv.example"_s, u"8088"_s, u"api"_s) << false;
+        QTest::newRow("http on 80 is not https")
+            << with(u"zv.example"_s, u"80"_s, u"api"_s)
+            << with(u"https://zv.example"_s, u"80"_s, u"api"_s) << false;
+        QTest::newRow("another path")
+            << plain << with(u"zv.example"_s, u"8087"_s, u"api/v2"_s) << false;
+        QTest::newRow("path letter case counts")
+            << plain << with(u"zv.example"_s, u"8087"_s, u"API"_s) << false;
+    }
+    void spellingsOfOneServerAreOneSource() {
+        QFETCH(ServerFields, first);
+        QFETCH(ServerFields, second);
+        QFETCH(bool, same);
+        QCOMPARE(RemoteSourceOf(first) == RemoteSourceOf(second), same);
+        // The source of an older run, written as typed, reads as the same.
+        const QString older = TrimBlanksAndControls(second.host) + u':' +
+                              TrimBlanksAndControls(second.port) + u'/' +
+                              TrimBlanksAndControls(second.path);
+        QCOMPARE(NormalRemoteSource(older), RemoteSourceOf(second));
+        QCOMPARE(NormalRemoteSource(RemoteSourceOf(second)), RemoteSourceOf(second));
+    }
+
+    // Rows that older runs wrote under another spelling of the server still match, and the next
+    // run moves them to the one spelling; where both spellings hold an item, the later import
+    // stays.
+    void recordsOfAnOlderSpellingMatchAndMoveOver() {
+        InTestServer server([](const httplib::Request& req, httplib::Response& res) {
+            const bool b = QByteArray::fromStdString(req.body).contains("Name=B");
+            res.set_content(
+                ("Result=Ok\r\n" + ResultsFile(b ? QList<int>{3} : QList<int>{1, 2})).toStdString(),
+                "text/html");
+        });
+        const QString port = QString::number(server.port());
+        const ServerFields fields{u"127.0.0.1"_s, port, u"api"_s, u"pw"_s};
+        const QString older = u"http://127.0.0.1:"_s + port + u"/api/"_s;
+        const QList<RemoteItem> items =
+            Items({{u"2024-03-01"_s, u"A"_s}, {u"2024-03-02"_s, u"B"_s}});
+        FeeDbFixture fixture;
+        Recorder r;
+        QCOMPARE(
+            ImportRemoteFiles(items, fields, fixture.db, r.messages, r.statusLine(), {}).imported,
+            3);
+        // As an older run would have left them: A under the older spelling alone, B under both,
+        // the older one later and listing one tournament more.
+        fixture.db.Execute(u"INSERT INTO ImportedFiles SELECT '%1', Name, Size, Modified, "
+                           "Tournaments, '2099-01-01T00:00:00Z', ModifiedNs, ChangedNs, Inode, "
+                           "Device FROM ImportedFiles;"
+                           "INSERT INTO ImportedTournaments SELECT '%1', Name, TNumber FROM "
+                           "ImportedTournaments;"
+                           "INSERT INTO ImportedTournaments VALUES('%1', 'TR2024-03-02 B.txt', 1);"
+                           "DELETE FROM ImportedFiles WHERE Source <> '%1' AND Name LIKE '%A.txt';"
+                           "DELETE FROM ImportedTournaments WHERE Source <> '%1' AND Name LIKE "
+                           "'%A.txt';"_s.arg(older));
+        QCOMPARE(NewRemoteItems(fixture.db, fields, items).size(), 0);
+        QCOMPARE(RecordedRemoteItems(fixture.db, fields, {items.at(0).text}).size(), 1);
+
+        QCOMPARE(
+            ImportRemoteFiles(items.mid(0, 1), fields, fixture.db, r.messages, r.statusLine(), {})
+                .imported,
+            2);
+        const QString source = RemoteSourceOf(fields);
+        QCOMPARE(fixture.rows(u"SELECT DISTINCT Source FROM ImportedFiles UNION SELECT Source "
+                              "FROM ImportedTournaments"_s),
+                 QStringList{source});
+        QCOMPARE(fixture.rows(u"SELECT Name, TNumber FROM ImportedTournaments ORDER BY 1, 2"_s),
+                 (QStringList{u"TR2024-03-01 A.txt|1"_s, u"TR2024-03-01 A.txt|2"_s,
+                              u"TR2024-03-02 B.txt|1"_s, u"TR2024-03-02 B.txt|3"_s}));
+        QCOMPARE(fixture.rows(u"SELECT Imported FROM ImportedFiles WHERE Name LIKE '%B.txt'"_s),
+                 QStringList{u"2099-01-01T00:00:00Z"_s});
+    }
+
+    void anEmptyItemIsAnErrorAndNothingIsSent() {
+        int calls = 0;
+        InTestServer server([&calls](const httplib::Request&, httplib::Response& res) {
+            ++calls;
+            res.set_content(("Result=Ok\r\n" + ResultsFile({calls})).toStdString(), "text/html");
+        });
+        FeeDbFixture fixture;
+        Recorder r;
+        const RemoteImportOutcome outcome = ImportRemoteFiles(
+            {RemoteItem::FromServer(u"2024-03-01"_s, u"A"_s), RemoteItem::FromText(QString()),
+             RemoteItem::FromServer(u"2024-03-02"_s, u"B"_s)},
+            {u"127.0.0.1"_s, QString::number(server.port()), u"api"_s, u"pw"_s}, fixture.db,
+            r.messages, r.statusLine(), {});
+        QVERIFY(outcome.failed);
+        QCOMPARE(r.messages.texts(), (QStringList{u"Error loading \"\": no file name"_s,
+                                                  u"Tournaments with fees imported:  1"_s}));
+        QCOMPARE(calls, 1);
     }
 
     void theResultLineIsDroppedAndTheRestImported() {
