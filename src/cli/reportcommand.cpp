@@ -1,19 +1,28 @@
 // zvfee report: a catalogue report or any statement, written as the window's "Export" writes it
 // (or as TSV, JSON or an Excel workbook), streamed from the statement into the file.
 
+#include "chartimage.h"
+#include "chartmodel.h"
 #include "command.h"
 #include "exportfile.h"
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "formatnames.h"
+#include "htmlwriter.h"
+#include "pdfreport.h"
 #include "reportcatalogue.h"
 #include "reportexport.h"
 #include "reportoptions.h"
+#include "reportrun.h"
 #include "reportstream.h"
+#include "resultset.h"
 #include "textwriters.h"
 #include "workbookwriter.h"
 
+#include <QApplication>
 #include <QLocale>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <cstdio>
 #include <optional>
 
@@ -26,8 +35,9 @@ QString Help() {
     return QStringLiteral(
                "Usage: zvfee report [--db FILE] (--report CAPTION|INDEX | --sql TEXT)\n"
                "                    [--start yyyy-MM-dd] [--end yyyy-MM-dd] [--output FILE]\n"
-               "                    [--format csv|tsv|json|xlsx] [--encoding windows-1252|utf-8]\n"
-               "                    [--delimiter CHAR]\n"
+               "                    [--format csv|tsv|json|xlsx|html|pdf]\n"
+               "                    [--encoding windows-1252|utf-8] [--delimiter CHAR]\n"
+               "                    [--title TEXT] [--chart]\n"
                "\n"
                "Runs a report of the catalogue, with its date range, or any SQL statement on the\n"
                "fee database and writes the rows as the Reports page's \"Export\" does: a header\n"
@@ -48,9 +58,18 @@ QString Help() {
                "        stay texts, NULL is an empty cell, an integer beyond 2^53 is kept as\n"
                "        text; the header row is bold and frozen;\n"
                "        past 1,048,575 rows the rows go on in a sheet \"Report (2)\", and so on.\n"
-               "Without --format, an --output name ending in .csv, .tsv, .json or .xlsx (letter\n"
-               "case ignored) chooses that format, as it does in the window's \"Export\"; any\n"
-               "other name gets a csv.\n"
+               "  html  one web page that works offline and alone (nothing is fetched from\n"
+               "        anywhere): the title, the date range, the number of rows and when it was\n"
+               "        made, then the rows as the grid shows them (0.00 in your locale); a click\n"
+               "        on a column title sorts, a box filters; printed, the titles repeat on\n"
+               "        every page\n"
+               "  pdf   pages to print or send: Letter where your locale uses it, else A4,\n"
+               "        landscape when the columns need it; the first page holds the title,\n"
+               "        the range and the number of rows, every page the column titles and\n"
+               "        \"Page N of M\"; a text too long for its column is cut with \"...\" there\n"
+               "Without --format, an --output name ending in .csv, .tsv, .json, .xlsx, .html,\n"
+               ".htm or .pdf (letter case ignored) chooses that format, as it does in the\n"
+               "window's \"Export\"; any other name gets a csv.\n"
                "\n"
                "Options:\n"
                "  --db FILE          the fee database (default: the window program's)\n"
@@ -60,7 +79,8 @@ QString Help() {
                "  --end DATE         only tournaments on or before DATE (with --report)\n"
                "  --output FILE      the file, created or replaced whole (default: standard\n"
                "                     output); a device or FIFO is written as it is\n"
-               "  --format NAME      csv, tsv, json or xlsx (see above), whatever the file's name\n"
+               "  --format NAME      csv, tsv, json, xlsx, html or pdf (see above), whatever\n"
+               "                     the file's name\n"
                "  --encoding NAME    windows-1252 (the default) or utf-8 (with a byte-order "
                "mark);\n"
                "                     csv only. LibreOffice does not detect the mark: choose\n"
@@ -70,6 +90,10 @@ QString Help() {
                "                     as ';' where the decimal separator is a comma; such a file\n"
                "                     needs that separator chosen in a spreadsheet's import:\n"
                "                     LibreOffice's default comma import splits 0,6 in two cells\n"
+               "  --title TEXT       the title of a web page or PDF instead of the report's\n"
+               "                     caption (\"Report\" for --sql)\n"
+               "  --chart            a web page or PDF shows the report's chart above the rows,\n"
+               "                     drawn as \"zvfee chart\" draws it\n"
                "  -h, --help         this help\n"
                "\n"
                "Reports:\n") +
@@ -93,7 +117,7 @@ int RunReportCommand(const QStringList& args);
 
 const RegisterCommand
     registration({QStringLiteral("report"),
-                  QStringLiteral("Write a fee report or an SQL query as CSV, TSV, JSON or xlsx"),
+                  QStringLiteral("Write a fee report or an SQL query as CSV, TSV, JSON, xlsx, HTML or PDF"),
                   Help(), RunReportCommand});
 
 /// The encoding an --encoding value names (letter case ignored); none for an unknown name.
@@ -124,15 +148,25 @@ bool IsDelimiter(const QString& text) {
     return !c.isLetterOrNumber() && !QStringLiteral("\"'\r\n.-+").contains(c);
 }
 
+/// --chart takes no value: it is taken out of the arguments before the options are read, and
+/// noted among them with an empty value.
+const QString kChartFlag = QStringLiteral("--chart");
+
 /// Reads the command line; returns the usage error, empty when all is well.
-QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
+QString ReadOptions(QStringList args, LongOptions& options, bool& help) {
+    const qsizetype chartFlags = args.removeAll(kChartFlag);
+    if (chartFlags > 1)
+        return QStringLiteral("--chart given twice");
     const QString error = ReadLongOptions(
         args,
         ReportOptionNames() << QStringLiteral("--output") << QStringLiteral("--encoding")
-                            << QStringLiteral("--format") << QStringLiteral("--delimiter"),
+                            << QStringLiteral("--format") << QStringLiteral("--delimiter")
+                            << QStringLiteral("--title"),
         options, help);
     if (!error.isEmpty() || help)
         return error;
+    if (chartFlags == 1)
+        options.values.insert(kChartFlag, QString());
     if (const QString report = CheckReportOptions(options); !report.isEmpty())
         return report;
     if (options.given(QStringLiteral("--output")) &&
@@ -143,7 +177,7 @@ QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
         return QStringLiteral("--encoding is windows-1252 or utf-8");
     if (options.given(QStringLiteral("--format")) &&
         !ReportFormatNamed(options.value(QStringLiteral("--format"))))
-        return QStringLiteral("--format is csv, tsv, json or xlsx");
+        return QStringLiteral("--format is csv, tsv, json, xlsx, html or pdf");
     if (options.given(QStringLiteral("--delimiter")) &&
         !IsDelimiter(options.value(QStringLiteral("--delimiter"))))
         return QStringLiteral("--delimiter is one character other than a letter, a digit, a "
@@ -153,6 +187,10 @@ QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {
             if (options.given(csvOnly))
                 return QStringLiteral("%1 goes with --format csv only").arg(csvOnly);
     }
+    const bool page =
+        ChosenFormat(options) == ReportFormat::Html || ChosenFormat(options) == ReportFormat::Pdf;
+    if (!page && (options.given(QStringLiteral("--title")) || options.given(kChartFlag)))
+        return QStringLiteral("--title and --chart go with --format html or pdf only");
     return QString();
 }
 
@@ -186,6 +224,59 @@ private:
     QString m_path;
     std::optional<ExportFile> m_file;
 };
+
+/// Counts the rows of a report, for the pages' "Page N of M".
+class RowCounter : public ReportSink {
+public:
+    void start(const QList<ResultColumn>&) override {}
+    void null() override {}
+    void integer(qint64) override {}
+    void real(double) override {}
+    void text(QByteArrayView) override {}
+    void blob(QByteArrayView) override {}
+    void endRow() override { ++rows; }
+    void finish() override {}
+    qint64 rows = 0;
+};
+
+/// The chart of the statement as an SVG document, drawn as "zvfee chart" draws it. Raises the
+/// chart's problem (no rows, no number column) as an error.
+QByteArray ChartSvg(FeeDatabase& db, const QString& sql, const QString& title,
+                    const QLocale& locale) {
+    ResultSet view;
+    RunReportStatement(db, sql, view);
+    if (const QString problem = ChartProblem(view); !problem.isEmpty())
+        throw ZvError(problem);
+    return RenderChartImage(BuildChartData(view, title, locale), locale, QSize(1200, 600),
+                            ChartImageFormat::Svg);
+}
+
+/// Drawing a chart or PDF pages needs the widget toolkit and fonts: the offscreen platform
+/// lets them run without a display. Any other report runs without either.
+bool NeedsPainting(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == kChartFlag || arg.compare(u"pdf", Qt::CaseInsensitive) == 0 ||
+            arg.compare(u"--format=pdf", Qt::CaseInsensitive) == 0 ||
+            arg.endsWith(u".pdf", Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        PrintErr(text + u'\n');
+}
+
+std::unique_ptr<QCoreApplication> MakeReportApplication(int& argc, char** argv) {
+    if (!NeedsPainting(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    qInstallMessageHandler(QuietQtMessages);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QApplication>(argc, argv);
+}
+const RegisterApplication application("report", MakeReportApplication);
 
 int RunReportCommand(const QStringList& args) {
     const CliCommand& self = *FindCommand(QStringLiteral("report"));
@@ -243,6 +334,40 @@ int RunReportCommand(const QStringList& args) {
     }
     case ReportFormat::Xlsx: {
         WorkbookWriter writer(path.isEmpty() ? QStringLiteral("-") : path, write);
+        run = StreamReport(db, sql, writer);
+        break;
+    }
+    case ReportFormat::Html:
+    case ReportFormat::Pdf: {
+        ReportPageInfo info;
+        info.title = options.given(QStringLiteral("--title"))
+                         ? options.value(QStringLiteral("--title"))
+                     : statement.index < 0 ? QString::fromUtf16(kFreeSqlReportTitle)
+                                           : ReportCaptions().at(statement.index);
+        info.start = QDate::fromString(options.value(QStringLiteral("--start")), Qt::ISODate);
+        info.end = QDate::fromString(options.value(QStringLiteral("--end")), Qt::ISODate);
+        info.made = QDateTime::currentDateTime();
+        info.locale = QLocale::system();
+        if (options.given(kChartFlag))
+            info.chartSvg = ChartSvg(db, sql, info.title, info.locale);
+        if (ChosenFormat(options) == ReportFormat::Html) {
+            HtmlWriter writer(info, write);
+            run = StreamReport(db, sql, writer);
+            break;
+        }
+        // The pages say how many there are, so the rows are counted first.
+        RowCounter counter;
+        run = StreamReport(db, sql, counter);
+        if (!run.opened)
+            break;
+        ChartPainter chart;
+        if (!info.chartSvg.isEmpty())
+            chart = [svg = info.chartSvg](QPainter& painter, const QRectF& area) {
+                QSvgRenderer renderer(svg);
+                renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+                renderer.render(&painter, area);
+            };
+        PdfReport writer(info, counter.rows, write, chart);
         run = StreamReport(db, sql, writer);
         break;
     }

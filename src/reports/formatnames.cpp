@@ -14,6 +14,9 @@ constexpr NamedFormat kNamedFormats[] = {
     {ReportFormat::Tsv, u"tsv"},
     {ReportFormat::Json, u"json"},
     {ReportFormat::Xlsx, u"xlsx"},
+    {ReportFormat::Html, u"html"},
+    {ReportFormat::Html, u"htm"},
+    {ReportFormat::Pdf, u"pdf"},
 };
 } // namespace
 

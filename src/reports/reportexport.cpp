@@ -1,7 +1,9 @@
 #include "reportexport.h"
 
 #include "csvexport.h"
+#include "error.h"
 #include "exportfile.h"
+#include "htmlwriter.h"
 #include "formatnames.h"
 #include "operatormessages.h"
 #include "resultset.h"
@@ -35,8 +37,15 @@ template <class Writer> void WriteTextFile(const QString& path, const ResultSet&
 }
 } // namespace
 
+void WriteHtmlFile(const QString& path, const ResultSet& view, const ReportPageInfo& info) {
+    ExportFile file(path);
+    HtmlWriter writer(info, [&](QByteArrayView bytes) { file.write(bytes); });
+    WriteViewRows(view, writer);
+    file.commit();
+}
+
 bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages& messages,
-                  const QLocale& locale) {
+                  const QLocale& locale, const ReportPageExport* pages) {
     if (view.columnCount() == 0) {
         messages.error(QString::fromUtf16(kReportTableEmptyText));
         return false;
@@ -62,6 +71,23 @@ bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages&
         WriteTextFile<JsonWriter>(path, view);
         view.setCurrentRow(0);
         break;
+    case ReportFormat::Html:
+    case ReportFormat::Pdf: {
+        ReportPageInfo info = pages ? pages->info : ReportPageInfo{};
+        if (info.title.isEmpty())
+            info.title = QString::fromUtf16(kFreeSqlReportTitle);
+        if (!info.made.isValid())
+            info.made = QDateTime::currentDateTime();
+        info.locale = locale;
+        if (format == ReportFormat::Html)
+            WriteHtmlFile(path, view, info);
+        else if (pages && pages->writePdf)
+            pages->writePdf(path, view, info);
+        else
+            throw ZvError(QStringLiteral("PDF pages cannot be written without the window"));
+        view.setCurrentRow(0);
+        break;
+    }
     case ReportFormat::Csv: {
         qsizetype lost = 0;
         const QByteArray bytes = BuildCsvFile(view, locale, chooser.chosenEncoding(), &lost);

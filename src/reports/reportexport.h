@@ -4,8 +4,11 @@
 #include "reportsink.h"
 #include "workbookwriter.h"
 
+#include "reportpage.h"
+
 #include <QLocale>
 #include <QString>
+#include <functional>
 
 class OperatorMessages;
 class ResultSet;
@@ -44,4 +47,16 @@ void WriteWorkbookFile(const QString& path, const ResultSet& view,
 /// that cannot be written raises "Cannot create file ..." for the general error display and leaves
 /// any old file as it was. Returns true when a file was written.
 bool ExportReport(ResultSet& view, ExportFileChooser& chooser, OperatorMessages& messages,
-                  const QLocale& locale);
+                  const QLocale& locale, const struct ReportPageExport* pages = nullptr);
+
+/// What a web page or PDF export needs beyond the rows: what the page says of the report, and
+/// the writer of PDF pages, which needs Qt Gui (a library this one does not link).
+struct ReportPageExport {
+    ReportPageInfo info;
+    /// Writes the view's rows as PDF pages to path, created or replaced whole.
+    std::function<void(const QString& path, const ResultSet& view, const ReportPageInfo& info)>
+        writePdf;
+};
+
+/// Writes the view as a web page (HtmlWriter), created or replaced whole as a CSV is.
+void WriteHtmlFile(const QString& path, const ResultSet& view, const ReportPageInfo& info);

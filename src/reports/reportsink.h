@@ -10,7 +10,7 @@
 using ReportOutput = std::function<void(QByteArrayView bytes)>;
 
 /// The report formats a file can be written in.
-enum class ReportFormat { Csv, Tsv, Json, Xlsx };
+enum class ReportFormat { Csv, Tsv, Json, Xlsx, Html, Pdf };
 
 /// Takes the cells of a report, row by row and cell by cell in column order, and writes them in
 /// its format. Each cell arrives in the form of its value (ResultSet::cellKind); a writer keeps

@@ -2,10 +2,11 @@
 """Reads a report file back with a reference reader and prints its cells as JSON:
 {"sheets": [names], "rows": [[cell, ...], ...]} with every header row included.
 
-Formats: json, tsv, csv-utf8, csv-1252 (the csv and json modules: every csv field is a string),
+Formats: html (html.parser: the table's cells, markup inside cells, outside references), json, tsv, csv-utf8, csv-1252 (the csv and json modules: every csv field is a string),
 xlsx (openpyxl), lo-csv (a CSV that LibreOffice wrote with every text quoted: bare fields are
 numbers)."""
 import csv
+import html.parser
 import json
 import re
 import sys
@@ -19,7 +20,48 @@ def unescape(value):
     return re.sub(r"_x([0-9A-Fa-f]{4})_", lambda m: chr(int(m.group(1), 16)), value)
 
 
+class PageCells(html.parser.HTMLParser):
+    """The cells of a web page's table row by row, with what must not be there: markup inside a
+    cell, and any reference to something outside the page."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.rows, self.markup, self.outside = [], [], []
+        self.cell = None
+
+    def handle_starttag(self, tag, attrs):
+        if self.cell is not None:
+            self.markup.append(tag)
+        if tag == "tr":
+            self.rows.append([])
+        elif tag in ("td", "th"):
+            self.cell = ""
+        for name, value in attrs:
+            if name in ("src", "href", "action", "srcset", "xlink:href", "poster", "data") and \
+                    value and not value.startswith(("#", "data:")):
+                self.outside.append(f"{tag} {name}={value}")
+        if tag in ("link", "iframe", "object", "embed", "base"):
+            self.outside.append(tag)
+
+    def handle_endtag(self, tag):
+        if tag in ("td", "th") and self.cell is not None:
+            self.rows[-1].append(self.cell)
+            self.cell = None
+
+    def handle_data(self, data):
+        if self.cell is not None:
+            self.cell += data
+        elif re.search(r"url\(|@import", data):
+            self.outside.append(data.strip()[:80])
+
+
 def read(kind, path):
+    if kind == "html":
+        page = PageCells()
+        with open(path, encoding="utf-8", newline="") as f:
+            page.feed(f.read())
+        page.close()
+        return {"sheets": [], "rows": page.rows, "markup": page.markup, "outside": page.outside}
     if kind == "json":
         with open(path, encoding="utf-8") as f:
             objects = json.load(f)

@@ -1,6 +1,8 @@
 #include "csvexport.h"
 #include "exportfile.h"
 #include "feedatabase.h"
+#include "htmlwriter.h"
+#include "pdfreport.h"
 #include "reportcatalogue.h"
 #include "reportexport.h"
 #include "reportfixture.h"
@@ -79,8 +81,27 @@ QString SourceOf(const QString& kind) {
     return kind.startsWith(u"lo-") ? kind.mid(3) : kind;
 }
 
+/// The cell as the grid shows it, as a web page holds it.
+QString Shown(const ResultSet& view, qsizetype row, int column) {
+    if (view.isNull(row, column))
+        return QString();
+    switch (view.cellKind(row, column)) {
+    case ColumnKind::Integer:
+        return QString::number(view.integerAt(row, column));
+    case ColumnKind::Float:
+        return QString::number(view.realAt(row, column), 'f', 2);
+    case ColumnKind::Text:
+        return QString::fromUtf8(view.bytesAt(row, column));
+    case ColumnKind::Blob:
+        return QStringLiteral("(BLOB)");
+    }
+    return QString();
+}
+
 /// What the reader of kind gets back for a cell of the database.
 QJsonValue Expected(const QString& kind, const ResultSet& view, qsizetype row, int column) {
+    if (kind == u"html")
+        return Shown(view, row, column);
     const bool lo = kind.startsWith(u"lo-");
     const QString source = SourceOf(kind);
     const bool strings = !lo && kind != u"json" && kind != u"xlsx";
@@ -116,6 +137,8 @@ QJsonValue Expected(const QString& kind, const ResultSet& view, qsizetype row, i
 /// CSV, the 16 of a workbook).
 bool Same(const QString& kind, const QJsonValue& got, const QJsonValue& expected, bool real) {
     const bool lo = kind.startsWith(u"lo-"); // a spreadsheet's numbers are all floating-point
+    if (kind == u"html")
+        return got == expected;
     if (!real && !(lo && expected.isDouble()))
         return got == expected;
     const double want = expected.toDouble();
@@ -140,6 +163,11 @@ void WriteReport(FeeDatabase& db, const QString& sql, const QString& kind, const
         StreamReport(db, sql, writer);
     } else if (kind == u"json") {
         JsonWriter writer(output);
+        StreamReport(db, sql, writer);
+    } else if (kind == u"html") {
+        HtmlWriter writer(
+            {QStringLiteral("Report"), {}, {}, QDateTime::currentDateTime(), QLocale::c(), {}},
+            output);
         StreamReport(db, sql, writer);
     } else {
         WorkbookWriter writer(path, output);
@@ -170,6 +198,27 @@ void CompareCells(const QString& kind, const QJsonArray& rows, const ResultSet& 
         }
     }
 }
+/// The statements every format is tried with: the hostile values, the values of their own form,
+/// the formula texts and every report of the catalogue.
+QList<std::pair<QString, QString>> Statements() {
+    QList<std::pair<QString, QString>> statements{{QStringLiteral("hostile"), kHostileSql},
+                                                  {QStringLiteral("own form"), OwnFormValuesSql()},
+                                                  {QStringLiteral("formulas"), FormulaTextsSql()}};
+    for (int i = 0; i < ReportCaptions().size(); ++i)
+        if (const QString sql = ComposeReportSQL(i, std::nullopt, std::nullopt); !sql.isEmpty())
+            statements.append({ReportCaptions()[i], sql});
+    return statements;
+}
+
+/// How a text on a page reads back: runs of white space as one space, and without the
+/// characters outside the basic plane (emoji), which Qt's PDF writer draws but maps to no text.
+QString Simplified(const QString& text) {
+    QString out;
+    for (const char32_t c : text.toUcs4())
+        if (c < 0x10000)
+            out += QChar(char16_t(c));
+    return out.simplified();
+}
 } // namespace
 
 class TestReportFormats : public QObject {
@@ -191,16 +240,9 @@ private Q_SLOTS:
     void readsBackTheDatabaseValues_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("sql");
-        QStringList statements{kHostileSql, OwnFormValuesSql(), FormulaTextsSql()};
-        for (int i = 0; i < ReportCaptions().size(); ++i)
-            statements << ComposeReportSQL(i, std::nullopt, std::nullopt);
-        for (const char* kind : {"csv-utf8", "csv-1252", "tsv", "json", "xlsx"})
-            for (qsizetype i = 0; i < statements.size(); ++i)
-                if (!statements[i].isEmpty())
-                    QTest::addRow("%s %s", kind,
-                                  i < 3 ? std::array{"hostile", "own form", "formulas"}[i]
-                                        : qPrintable(ReportCaptions()[i - 3]))
-                        << QString::fromLatin1(kind) << statements[i];
+        for (const char* kind : {"csv-utf8", "csv-1252", "tsv", "json", "xlsx", "html"})
+            for (const auto& [name, sql] : Statements())
+                QTest::addRow("%s %s", kind, qPrintable(name)) << QString::fromLatin1(kind) << sql;
     }
     void readsBackTheDatabaseValues() {
         QFETCH(QString, kind);
@@ -211,6 +253,8 @@ private Q_SLOTS:
         WriteReport(m_db, sql, kind, path);
         const QJsonObject back = ReadReportBack(kind, path);
         CompareCells(kind, back[u"rows"].toArray(), view);
+        QCOMPARE(back[u"markup"].toArray(), QJsonArray());  // no markup inside a cell
+        QCOMPARE(back[u"outside"].toArray(), QJsonArray()); // and nothing from outside the page
         if (kind == u"xlsx") { // the window writes the view: the same cells
             WriteWorkbookFile(path, view);
             CompareCells(kind, ReadReportBack(kind, path)[u"rows"].toArray(), view);
@@ -304,6 +348,52 @@ private Q_SLOTS:
                      ReadReportBack(QStringLiteral("lo-csv"), converted)[u"rows"].toArray(), view);
     }
 
+    /// The PDF pages of the same statements, read back by pdftotext: every value, as the grid
+    /// shows it, is on them, and every page ends with its number.
+    void pagesHoldEveryValue_data() {
+        QTest::addColumn<QString>("sql");
+        for (const auto& [name, sql] : Statements())
+            QTest::newRow(qPrintable(name)) << sql;
+    }
+    void pagesHoldEveryValue() {
+        QFETCH(QString, sql);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed: the PDF is not read back");
+        ResultSet view;
+        view.open(m_db, sql);
+        const QString path = m_dir.filePath(QStringLiteral("report.pdf"));
+        {
+            ExportFile file(path);
+            PdfReport writer(
+                {QStringLiteral("Report"), {}, {}, QDateTime::currentDateTime(), QLocale::c(), {}},
+                view.rowCount(), [&](QByteArrayView bytes) { file.write(bytes); });
+            StreamReport(m_db, sql, writer);
+            file.commit();
+        }
+        QProcess reader;
+        reader.start(pdftotext,
+                     {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        QVERIFY(reader.waitForFinished(60000));
+        const QString text = Simplified(QString::fromUtf8(reader.readAllStandardOutput()));
+        QVERIFY2(text.contains(QStringLiteral("Page 1 of ")), qPrintable(text.left(400)));
+        for (int c = 0; c < view.columnCount(); ++c)
+            QVERIFY2(text.contains(Simplified(view.column(c).name)),
+                     qPrintable(view.column(c).name));
+        for (qsizetype r = 0; r < view.rowCount(); ++r)
+            for (int c = 0; c < view.columnCount(); ++c) {
+                // A value wider than any column may be (a 300-digit number) is cut with "…".
+                const QString shown = Simplified(Shown(view, r, c));
+                const bool cut =
+                    shown.size() > 80 && text.contains(shown.left(20)) && text.contains(u'\u2026');
+                QVERIFY2(cut || text.contains(shown),
+                         qPrintable(QStringLiteral("row %1 column %2: \"%3\" not in the PDF")
+                                        .arg(r)
+                                        .arg(c)
+                                        .arg(shown)));
+            }
+    }
+
     void lostCharactersAreCounted_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<CsvEncoding>("encoding");
@@ -332,5 +422,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReportFormats)
+QTEST_MAIN(TestReportFormats)
 #include "test_reportformats.moc"
