@@ -115,10 +115,10 @@ QString Help() {
 
 int RunReportCommand(const QStringList& args);
 
-const RegisterCommand
-    registration({QStringLiteral("report"),
-                  QStringLiteral("Write a fee report or an SQL query as CSV, TSV, JSON, xlsx, HTML or PDF"),
-                  Help(), RunReportCommand});
+const RegisterCommand registration(
+    {QStringLiteral("report"),
+     QStringLiteral("Write a fee report or an SQL query as CSV, TSV, JSON, xlsx, HTML or PDF"),
+     Help(), RunReportCommand});
 
 /// The encoding an --encoding value names (letter case ignored); none for an unknown name.
 std::optional<CsvEncoding> EncodingNamed(const QString& name) {

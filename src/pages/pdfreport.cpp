@@ -1,5 +1,8 @@
 #include "pdfreport.h"
 
+#include "exportfile.h"
+#include "resultset.h"
+
 #include <QIODevice>
 #include <QPdfWriter>
 #include <exception>
@@ -58,4 +61,13 @@ void PdfReport::endRow() {
 void PdfReport::finish() {
     m_pages->finish();
     m_device->rethrow();
+}
+
+void WritePdfFile(const QString& path, const ResultSet& view, const ReportPageInfo& info,
+                  ChartPainter chart) {
+    ExportFile file(path);
+    PdfReport writer(
+        info, view.rowCount(), [&](QByteArrayView bytes) { file.write(bytes); }, std::move(chart));
+    WriteViewRows(view, writer);
+    file.commit();
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QPdfWriter;
+class ResultSet;
 class ReportOutputDevice;
 
 /// A report as a PDF document, with Qt's own PDF writer: the pages of ReportPagesWriter on the
@@ -35,3 +36,8 @@ private:
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<ReportPagesWriter> m_pages;
 };
+
+/// Writes the rows of a view as a PDF document to path, created or replaced whole as a CSV is
+/// (ExportFile). Raises "Cannot create file ...".
+void WritePdfFile(const QString& path, const ResultSet& view, const ReportPageInfo& info,
+                  ChartPainter chart = {});

@@ -10,12 +10,8 @@ struct NamedFormat {
 
 /// Every format a report file can be asked for by name: a new format is one more row.
 constexpr NamedFormat kNamedFormats[] = {
-    {ReportFormat::Csv, u"csv"},
-    {ReportFormat::Tsv, u"tsv"},
-    {ReportFormat::Json, u"json"},
-    {ReportFormat::Xlsx, u"xlsx"},
-    {ReportFormat::Html, u"html"},
-    {ReportFormat::Html, u"htm"},
+    {ReportFormat::Csv, u"csv"},   {ReportFormat::Tsv, u"tsv"},   {ReportFormat::Json, u"json"},
+    {ReportFormat::Xlsx, u"xlsx"}, {ReportFormat::Html, u"html"}, {ReportFormat::Html, u"htm"},
     {ReportFormat::Pdf, u"pdf"},
 };
 } // namespace
