@@ -6,6 +6,7 @@
 #include "busy.h"
 #include "chartmodel.h"
 #include "exportsavedialog.h"
+#include "pdfreport.h"
 #include "pendingevents.h"
 #include "reportcatalogue.h"
 #include "reportrun.h"
@@ -178,8 +179,13 @@ void TMainForm::ReportClientDataSetAfterScroll() {
 void TMainForm::ExportBtnClick() {
     // The export reads the rows by number, so neither the grid nor the status line follows it;
     // the move back to the first row at its end shows in both.
-    Runs->run(ReportRunPage(), nullptr,
-              [this] { ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale()); });
+    Runs->run(ReportRunPage(), nullptr, [this] {
+        // A name ending in .html or .pdf writes a web page or PDF pages of the rows.
+        ReportPageExport pages;
+        pages.writePdf = [](const QString& path, const ResultSet& view,
+                            const ReportPageInfo& info) { WritePdfFile(path, view, info); };
+        ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale(), &pages);
+    });
 }
 
 void TMainForm::ChartBtnClick() {
