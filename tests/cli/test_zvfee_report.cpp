@@ -143,7 +143,7 @@ private Q_SLOTS:
         QTest::newRow("unknown encoding") << QStringList{"--report", "1", "--encoding", "latin1"}
                                           << "--encoding is windows-1252 or utf-8";
         QTest::newRow("unknown format") << QStringList{"--report", "1", "--format", "ods"}
-                                        << "--format is csv, tsv, json or xlsx";
+                                        << "--format is csv, tsv, json, xlsx, html or pdf";
         QTest::newRow("delimiter of two")
             << QStringList{"--report", "1", "--delimiter", ";;"} << "--delimiter is one character";
         QTest::newRow("delimiter that numbers hold")
