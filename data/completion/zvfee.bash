@@ -1,4 +1,5 @@
-# bash completion for zvfee: commands, options, report names and numbers, formats, files.
+# bash completion for zvfee: commands, profiles, options, report names and numbers, formats,
+# files.
 # The commands, options and reports are read from zvfee's own help, so they never go stale.
 
 _zvfee_commands() {
@@ -7,6 +8,11 @@ _zvfee_commands() {
 
 _zvfee_options() {
     "$1" "$2" --help 2>/dev/null | grep -o -- '--[a-z][a-z0-9-]*' | sort -u
+}
+
+# The profiles that "zvfee profiles" lists, the default one left out.
+_zvfee_profiles() {
+    "$1" profiles 2>/dev/null | awk 'NR > 1 && $1 != "(default)" {print $1}'
 }
 
 # The report numbers, then the captions, one a line.
@@ -23,15 +29,23 @@ _zvfee() {
     program="${COMP_WORDS[0]}"
     command=""
     for ((i = 1; i < COMP_CWORD; i++)); do
-        if [[ "${COMP_WORDS[i]}" != -* ]]; then
+        if [[ "${COMP_WORDS[i]}" == --profile ]]; then
+            ((i++)) # its NAME is no command (bash hands "--profile=NAME" over as three words)
+            if [[ "${COMP_WORDS[i]}" == = ]]; then
+                ((i++))
+            fi
+        elif [[ "${COMP_WORDS[i]}" != -* ]]; then
             command="${COMP_WORDS[i]}"
             break
         fi
     done
 
     if [[ -z "$command" ]]; then
-        if [[ "$cur" == -* ]]; then
-            mapfile -t COMPREPLY < <(compgen -W "--help --version" -- "$cur")
+        if [[ "$prev" == --profile || ("$prev" == = && "${COMP_WORDS[COMP_CWORD - 2]}" == --profile) ]]; then
+            [[ "$cur" == = ]] && cur=""
+            mapfile -t COMPREPLY < <(compgen -W "$(_zvfee_profiles "$program")" -- "$cur")
+        elif [[ "$cur" == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "--help --version --profile" -- "$cur")
         else
             mapfile -t COMPREPLY < <(compgen -W "$(_zvfee_commands "$program")" -- "$cur")
         fi

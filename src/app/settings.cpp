@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "error.h"
+#include "profile.h"
 
 #include <QDir>
 #include <QFile>
@@ -125,10 +126,11 @@ SettingsStore::~SettingsStore() {
 }
 
 QString SettingsStore::DefaultFilePath() {
-    // The file that QSettings(IniFormat, UserScope, "Kestrelle", "ZVFeeStats") uses, named
-    // directly so that no organisation-wide or system-wide file is ever read in its place.
+    // Without a profile, the file that QSettings(IniFormat, UserScope, "Kestrelle",
+    // "ZVFeeStats") uses, named directly so that no organisation-wide or system-wide file is
+    // ever read in its place; a profile's file beside it.
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kestrelle/ZVFeeStats.ini");
+           QStringLiteral("/Kestrelle/") + ProfileSettingsFileName(CurrentProfile());
 }
 
 bool SettingsStore::readString(Setting setting, QString& out) const {

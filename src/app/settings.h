@@ -45,9 +45,9 @@ const SettingInfo& SettingInfoOf(Setting setting);
 QString SettingName(Setting setting);
 
 /// The per-user settings store: named string values in the section "ZVFee" of
-/// ~/.config/Kestrelle/ZVFeeStats.ini (the window program and zvfee share it). Reading never
-/// creates the file; writing creates it readable and writable by its owner only, because it may
-/// hold the API password.
+/// ~/.config/Kestrelle/ZVFeeStats.ini, or a profile's own file beside it (the window program and
+/// zvfee share it). Reading never creates the file; writing creates it readable and writable by
+/// its owner only, because it may hold the API password.
 ///
 /// Reading rules: an integer that is missing, empty or not a number reads as its default; a
 /// boolean is an integer with default 0 where any non-zero value is true; a text with a non-empty
@@ -56,7 +56,8 @@ QString SettingName(Setting setting);
 /// "@Variant(...)") raises "Invalid data type for '<name>'".
 class SettingsStore {
 public:
-    /// The per-user file ($XDG_CONFIG_HOME/Kestrelle/ZVFeeStats.ini).
+    /// The per-user file of the profile of this run ($XDG_CONFIG_HOME/Kestrelle/ZVFeeStats.ini,
+    /// or ZVFeeStats-NAME.ini for the profile NAME).
     SettingsStore();
     /// Any file of the same format.
     explicit SettingsStore(const QString& filePath);

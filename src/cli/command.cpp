@@ -51,9 +51,13 @@ RegisterApplication::RegisterApplication(const char* commandName, ApplicationFac
 }
 
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
-    if (argc > 1) {
+    // The command comes after zvfee's own "--profile NAME" (or "--profile=NAME").
+    int at = 1;
+    while (at < argc && std::strncmp(argv[at], "--profile", 9) == 0)
+        at += argv[at][9] == '=' ? 1 : 2;
+    if (at < argc) {
         for (const ApplicationEntry& entry : applications()) {
-            if (std::strcmp(argv[1], entry.commandName) == 0)
+            if (std::strcmp(argv[at], entry.commandName) == 0)
                 return entry.factory(argc, argv);
         }
     }

@@ -43,7 +43,7 @@ struct RegisterApplication {
     RegisterApplication(const char* commandName, ApplicationFactory factory);
 };
 
-/// The application object for the command named by argv[1].
+/// The application object for the command that argv names (after zvfee's own --profile).
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv);
 
 /// Text on standard output or standard error, as UTF-8, flushed.

@@ -5,6 +5,7 @@
 #include "error.h"
 #include "filenumberformat.h"
 #include "importresults.h"
+#include "profile.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -13,10 +14,14 @@
 namespace {
 
 QString GeneralUsage() {
-    QString text = QStringLiteral("Usage: zvfee COMMAND [OPTIONS] [ARGUMENTS]\n"
-                                  "       zvfee --version\n\n"
-                                  "ZV Fee Stats without a window: the same fee database, the same "
-                                  "rules.\n\nCommands:\n");
+    QString text = QStringLiteral(
+        "Usage: zvfee [--profile NAME] COMMAND [OPTIONS] [ARGUMENTS]\n"
+        "       zvfee --version\n\n"
+        "ZV Fee Stats without a window: the same fee database, the same rules.\n\n"
+        "  --profile NAME  the fee database and the settings file of the profile NAME\n"
+        "                  instead of the default ones (\"zvfee profiles\" lists them); a\n"
+        "                  command's --db FILE still names the database it uses\n\n"
+        "Commands:\n");
     for (const CliCommand& command : RegisteredCommands())
         text += QStringLiteral("  %1  %2\n").arg(command.name.leftJustified(10), command.summary);
     text += QStringLiteral("\nRun \"zvfee COMMAND --help\" for the options of a command.\n");
@@ -44,12 +49,21 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("This help."));
     parser.addOption(helpOption);
+    const QCommandLineOption profileOption(
+        QStringLiteral("profile"), QStringLiteral("The profile to use."), QStringLiteral("NAME"));
+    parser.addOption(profileOption);
     const QCommandLineOption versionOption = parser.addVersionOption();
     if (!parser.parse(QCoreApplication::arguments()))
         return GeneralUsageError(CommandLineFault(parser, QCoreApplication::arguments()));
     if (parser.isSet(versionOption)) {
         PrintOut(QStringLiteral("zvfee %1\n").arg(ProgramVersion()));
         return kExitOk;
+    }
+    if (parser.isSet(profileOption)) {
+        const QString profile = parser.value(profileOption);
+        if (const QString fault = ProfileNameFault(profile); !fault.isEmpty())
+            return GeneralUsageError(fault);
+        SetProfile(profile);
     }
     const QStringList args = parser.positionalArguments();
     if (parser.isSet(helpOption) || (!args.isEmpty() && args[0] == u"help")) {

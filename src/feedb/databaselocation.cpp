@@ -1,15 +1,18 @@
 #include "databaselocation.h"
+#include "profiledatabases.h"
+
+#include "profile.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-const QString kFileName = QStringLiteral("ZVFee2.db3");
 
 /// Whether this process, with its effective user, may create files in the folder.
 bool writableFolder(const QString& folder) {
@@ -23,9 +26,16 @@ bool installedCopy(const QDir& programFolder) {
 } // namespace
 
 QString FeeDatabaseLocation(const QString& programFolder) {
+    return ProfileDatabaseLocation(programFolder, QString());
+}
+
+QString ProfileDatabaseLocation(const QString& programFolder, const QString& profile) {
     const QDir folder(programFolder);
-    const QString beside = folder.filePath(kFileName);
-    if (QFileInfo::exists(beside) || (writableFolder(folder.path()) && !installedCopy(folder)))
+    const QString fileName = ProfileDatabaseFileName(profile);
+    const QString beside = folder.filePath(fileName);
+    if (QFileInfo::exists(beside) ||
+        QFileInfo::exists(folder.filePath(ProfileDatabaseFileName(QString()))) ||
+        (writableFolder(folder.path()) && !installedCopy(folder)))
         return beside;
 
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -37,9 +47,25 @@ QString FeeDatabaseLocation(const QString& programFolder) {
     if (!QFileInfo(ours).isDir() && home.mkpath(QStringLiteral(".")))
         home.mkdir(QStringLiteral("Kestrelle"),
                    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return QDir(ours).filePath(kFileName);
+    return QDir(ours).filePath(fileName);
 }
 
 QString FeeDatabasePath() {
-    return FeeDatabaseLocation(QCoreApplication::applicationDirPath());
+    return ProfileDatabaseLocation(QCoreApplication::applicationDirPath(), CurrentProfile());
+}
+
+QStringList KnownProfiles(const QString& programFolder) {
+    QStringList names;
+    const auto collect = [&](const QString& folder, QString (*profileOf)(const QString&)) {
+        for (const QString& entry : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+            const QString name = profileOf(entry);
+            if (!name.isEmpty() && !names.contains(name))
+                names << name;
+        }
+    };
+    collect(QDir(programFolder).path(), ProfileOfDatabaseFileName);
+    collect(QFileInfo(FeeDatabaseLocation(programFolder)).path(), ProfileOfDatabaseFileName);
+    collect(QFileInfo(SettingsStore::DefaultFilePath()).path(), ProfileOfSettingsFileName);
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -11,6 +11,7 @@
 #include "guardedcall.h"
 #include "messageboxmessages.h"
 #include "pendingevents.h"
+#include "profile.h"
 #include "programicon.h"
 #include "settings.h"
 #include "statusline.h"
@@ -34,7 +35,7 @@ TMainForm::TMainForm(const QString& databasePath, OperatorMessages* messages, QW
       m_size(*this, Setting::MainWidth, Setting::MainHeight, Setting::MainMax) {
     InstallBusyCursorHooks();
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Zorvane - Tourney Fee Stats 2.05"));
+    setWindowTitle(TitleWithProfile(QStringLiteral("Zorvane - Tourney Fee Stats 2.05")));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "aboutbox.h"
+#include "profile.h"
 #include "settings.h"
 
 #include <QShortcut>
@@ -12,6 +13,6 @@ void TMainForm::connectHelpKey() {
 }
 
 void TMainForm::ShowAboutBox() {
-    OpenAboutBox(
-        this, AboutText(m_databasePath, m_feeDatabase.isOpen(), SettingsStore::DefaultFilePath()));
+    OpenAboutBox(this, AboutText(m_databasePath, m_feeDatabase.isOpen(),
+                                 SettingsStore::DefaultFilePath(), CurrentProfile()));
 }

@@ -9,8 +9,9 @@
 #include <QMessageBox>
 #include <sqlite3.h>
 
-QString AboutText(const QString& databasePath, bool databaseOpen, const QString& settingsFile) {
-    return QStringLiteral("ZV Fee Stats %1\n\n"
+QString AboutText(const QString& databasePath, bool databaseOpen, const QString& settingsFile,
+                  const QString& profile) {
+    return QStringLiteral("ZV Fee Stats %1\n\n%7"
                           "Fee database: %2%3\n"
                           "Settings file: %4\n\n"
                           "Qt %5, SQLite %6\n\n"
@@ -18,7 +19,8 @@ QString AboutText(const QString& databasePath, bool databaseOpen, const QString&
         .arg(ProgramVersion(), QDir::toNativeSeparators(QFileInfo(databasePath).absoluteFilePath()),
              databaseOpen ? QString() : QStringLiteral(" (not open)"),
              QDir::toNativeSeparators(settingsFile), QString::fromLatin1(qVersion()),
-             QString::fromLatin1(sqlite3_libversion()));
+             QString::fromLatin1(sqlite3_libversion()),
+             profile.isEmpty() ? QString() : QStringLiteral("Profile: %1\n").arg(profile));
 }
 
 QMessageBox* OpenAboutBox(QWidget* parent, const QString& text) {

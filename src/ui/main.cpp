@@ -1,7 +1,9 @@
-// zvfeestats: the window program. It takes --help, --version or a results folder to list.
+// zvfeestats: the window program. It takes --help, --version, a profile and a results folder to
+// list.
 
 #include "Main.h"
 #include "filenumberformat.h"
+#include "profile.h"
 #include "programicon.h"
 #include "screenshots.h"
 #include "windowcommandline.h"
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
         return *commandLine.exitCode;
     }
 
+    SetProfile(commandLine.profile);
     SetupFileNumberFormat();
     ZvApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zvfeestats"));

@@ -23,7 +23,8 @@ void TestCommandLines::run_data() {
     QTest::newRow("zvfee --version")
         << "zvfee" << QStringList{"--version"} << 0 << "zvfee " + version + "\n"
         << "";
-    QTest::newRow("zvfee --help") << "zvfee" << QStringList{"--help"} << 0 << "Usage: zvfee COMMAND"
+    QTest::newRow("zvfee --help") << "zvfee" << QStringList{"--help"} << 0
+                                  << "Usage: zvfee [--profile NAME] COMMAND"
                                   << "";
     QTest::newRow("zvfee, unknown option")
         << "zvfee" << QStringList{"--fast"} << 2 << ""
@@ -42,10 +43,11 @@ void TestCommandLines::run_data() {
         << "";
     QTest::newRow("zvfeestats, unknown option")
         << "zvfeestats" << QStringList{"--db=x.db3"} << 2 << ""
-        << "zvfeestats: unknown option '--db' (it takes --help, --version or a FOLDER)\n";
-    QTest::newRow("zvfeestats, two folders")
-        << "zvfeestats" << QStringList{"/", "/tmp"} << 2 << ""
-        << "zvfeestats: unexpected argument '/tmp' (it takes --help, --version or a FOLDER)\n";
+        << "zvfeestats: unknown option '--db' (it takes --help, --version, --profile NAME or a "
+           "FOLDER)\n";
+    QTest::newRow("zvfeestats, two folders") << "zvfeestats" << QStringList{"/", "/tmp"} << 2 << ""
+                                             << "zvfeestats: unexpected argument '/tmp' (it takes "
+                                                "--help, --version, --profile NAME or a FOLDER)\n";
 }
 
 void TestCommandLines::run() {

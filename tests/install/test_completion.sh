@@ -31,11 +31,24 @@ check 'Fees\ by\ Month' zvfee report --report 'Fees\ by\ M'
 check "1 10" zvfee report --report 1
 check "--height --help" zvfee chart --he
 
+# zvfee's own --profile NAME before the command: the names that "zvfee profiles" lists, and the
+# command after it completes as without it.
+work="$(mktemp -d)"
+config="$(mktemp -d)"
+trap 'rm -rf "$work" "$config"' EXIT
+mkdir -p "$config/Kestrelle"
+touch "$config/Kestrelle/ZVFeeStats-club2.ini" "$config/Kestrelle/ZVFeeStats-club3.ini"
+export XDG_CONFIG_HOME="$config"
+check "--profile" zvfee --pro
+check "club2 club3" zvfee --profile club
+check "report" zvfee --profile club2 rep
+check "--format" zvfee --profile club2 report --for
+check "club2" zvfee --profile = club2
+check "json" zvfee --profile = club2 report --format j
+
 # fish: the completions expected (descriptions left out), then the line typed.
 fish_script="$(dirname "$script")/zvfee.fish"
 command -v fish >/dev/null || { echo "FAIL: fish is not installed (scripts/setup installs it)" >&2; exit 1; }
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 mkdir "$work/sub"
 touch "$work/fees.db3"
 files="$work/fees.db3 $work/sub/"
@@ -64,6 +77,10 @@ $files|zvfee report --db $work/
 $files|zvfee chart --output $work/
 |zvfee report $work/
 |zvfee report --sql $work/
+club2 club3|zvfee --profile cl
+report|zvfee --profile club2 rep
+--format|zvfee --profile club2 report --for
+$files|zvfee --profile club2 import $work/
 TABLE
 
 exit $failed

@@ -54,13 +54,27 @@ done
 
 # The systemd user units name the installed zvfee.
 units="$usr/lib/systemd/user"
-for unit in zvfee-watch@.service zvfee-remote-sync.service zvfee-remote-sync.timer; do
+for unit in zvfee-watch@.service zvfee-remote-sync.service zvfee-remote-sync.timer \
+            zvfee-remote-sync@.service zvfee-remote-sync@.timer; do
     [ -f "$units/$unit" ] || fail "not installed: lib/systemd/user/$unit"
 done
 grep -qx 'ExecStart=/usr/bin/zvfee watch "%f"' "$units/zvfee-watch@.service" ||
     fail "zvfee-watch@.service: $(grep ExecStart "$units/zvfee-watch@.service")"
 grep -qx 'ExecStart=/usr/bin/zvfee remote import --new' "$units/zvfee-remote-sync.service" ||
     fail "zvfee-remote-sync.service: $(grep ExecStart "$units/zvfee-remote-sync.service")"
+grep -qx 'ExecStart=/usr/bin/zvfee --profile "%i" remote import --new' "$units/zvfee-remote-sync@.service" ||
+    fail "zvfee-remote-sync@.service: $(grep ExecStart "$units/zvfee-remote-sync@.service")"
+# systemd itself reads the template for a profile, when it is there to ask (with the zvfee of
+# the DESTDIR, which it checks is there).
+if command -v systemd-analyze >/dev/null; then
+    mkdir "$work/units"
+    sed "s|/usr/bin/zvfee|$usr/bin/zvfee|" "$units/zvfee-remote-sync@.service" \
+        >"$work/units/zvfee-remote-sync@.service"
+    cp "$units/zvfee-remote-sync@.timer" "$work/units/"
+    checked="$(cd "$work/units" && systemd-analyze verify --man=no \
+               ./zvfee-remote-sync@club2.service ./zvfee-remote-sync@club2.timer 2>&1)" ||
+        fail "systemd-analyze verify: $checked"
+fi
 
 desktop-file-validate "$usr/share/applications/$id.desktop"
 validated="$(appstreamcli validate --no-net --no-color "$usr/share/metainfo/$id.metainfo.xml" 2>&1)" ||

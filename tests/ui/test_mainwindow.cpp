@@ -1,9 +1,12 @@
 #include "TRView.h"
 #include "error.h"
 #include "mainwindowfixture.h"
+#include "profile.h"
 #include "sqlmemo.h"
 #include "testservers.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTabBar>
 #include <QTableView>
@@ -137,6 +140,44 @@ private Q_SLOTS:
         const QList<QSize> sizes{{48, 48}, {128, 128}, {256, 256}};
         QCOMPARE(form->windowIcon().availableSizes(), sizes);
         QCOMPARE(form->TRViewForm->windowIcon().availableSizes(), sizes);
+    }
+
+    // The title and the About box name the profile in use; its settings go to its own file.
+    void profileNamedInTitleAndAbout_data() {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("settings"); // the file written at the close
+        QTest::newRow("default") << ""
+                                 << "Zorvane - Tourney Fee Stats 2.05"
+                                 << "ZVFeeStats.ini";
+        QTest::newRow("profile") << "club2"
+                                 << "Zorvane - Tourney Fee Stats 2.05 - club2"
+                                 << "ZVFeeStats-club2.ini";
+    }
+    void profileNamedInTitleAndAbout() {
+        QFETCH(QString, profile);
+        QFETCH(QString, title);
+        QFETCH(QString, settings);
+        SetProfile(profile);
+        const auto noProfile = qScopeGuard([] { SetProfile(QString()); });
+        {
+            auto form = start();
+            QCOMPARE(form->windowTitle(), title);
+            QVERIFY(QTest::qWaitForWindowActive(form.get()));
+            QTest::keyClick(form.get(), Qt::Key_F1);
+            auto* box = form->findChild<QMessageBox*>(QStringLiteral("AboutBox"));
+            QVERIFY(box);
+            const QString named = profile.isEmpty() ? QString() : "Profile: " + profile + "\n";
+            QVERIFY2(box->text().contains(
+                         "\n\n" + named + "Fee database: " + dbFile() +
+                         "\nSettings file: " + m_dir->filePath("Kestrelle/" + settings) + "\n"),
+                     qPrintable(box->text()));
+            QCOMPARE(box->text().contains(u"Profile:"), !profile.isEmpty());
+            box->close();
+            form->close();
+        }
+        QCOMPARE(QDir(m_dir->filePath(QStringLiteral("Kestrelle"))).entryList(QDir::Files),
+                 QStringList{settings});
     }
 
     void databaseThatCannotBeCreated() {
