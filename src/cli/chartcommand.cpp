@@ -3,13 +3,13 @@
 #include "chartimage.h"
 #include "chartmodel.h"
 #include "command.h"
+#include "drawingapplication.h"
 #include "feedatabase.h"
 #include "feeschema.h"
 #include "reportcatalogue.h"
 #include "reportoptions.h"
 #include "reportstream.h"
 
-#include <QApplication>
 #include <QLocale>
 #include <optional>
 
@@ -65,20 +65,7 @@ const RegisterCommand registration({QStringLiteral("chart"),
                                     QStringLiteral("Draw a fee report as a PNG or SVG chart"),
                                     Help(), RunChartCommand});
 
-/// Qt's own notes about the platform the command does not show anything on (no runtime folder
-/// under cron, and the like) would fill every cron mail; only its errors get through.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        PrintErr(text + u'\n');
-}
-
-/// Drawing needs the widget toolkit; the offscreen platform lets it run without a display.
-std::unique_ptr<QCoreApplication> MakeChartApplication(int& argc, char** argv) {
-    qInstallMessageHandler(QuietQtMessages);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::make_unique<QApplication>(argc, argv);
-}
-const RegisterApplication application("chart", MakeChartApplication);
+const RegisterApplication application("chart", MakeDrawingApplication);
 
 /// Reads the command line; returns the usage error, empty when all is well.
 QString ReadOptions(const QStringList& args, LongOptions& options, bool& help) {

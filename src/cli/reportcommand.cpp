@@ -4,6 +4,7 @@
 #include "chartimage.h"
 #include "chartmodel.h"
 #include "command.h"
+#include "drawingapplication.h"
 #include "exportfile.h"
 #include "feedatabase.h"
 #include "feeschema.h"
@@ -19,7 +20,6 @@
 #include "textwriters.h"
 #include "workbookwriter.h"
 
-#include <QApplication>
 #include <QLocale>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -254,7 +254,7 @@ QByteArray ChartSvg(FeeDatabase& db, const QString& sql, const QString& title,
 /// Drawing a chart or PDF pages needs the widget toolkit and fonts: the offscreen platform
 /// lets them run without a display. Any other report runs without either.
 bool NeedsPainting(int argc, char** argv) {
-    for (int i = 2; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i) { // zvfee's own --profile NAME may come first
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == kChartFlag || arg.compare(u"pdf", Qt::CaseInsensitive) == 0 ||
             arg.compare(u"--format=pdf", Qt::CaseInsensitive) == 0 ||
@@ -264,17 +264,10 @@ bool NeedsPainting(int argc, char** argv) {
     return false;
 }
 
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        PrintErr(text + u'\n');
-}
-
 std::unique_ptr<QCoreApplication> MakeReportApplication(int& argc, char** argv) {
     if (!NeedsPainting(argc, argv))
         return std::make_unique<QCoreApplication>(argc, argv);
-    qInstallMessageHandler(QuietQtMessages);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::make_unique<QApplication>(argc, argv);
+    return MakeDrawingApplication(argc, argv);
 }
 const RegisterApplication application("report", MakeReportApplication);
 
