@@ -2,7 +2,7 @@
 // alternating (baseline first) with medians:
 // - catalogue reports and the Reports page's Load of "Detail only" (the report view) beside a
 //   plain read of the same statement (every column in its native form, nothing kept);
-// - "zvfee report --format json" and "--format xlsx" beside the CSV of the same rows
+// - "zvfee report --format json", "xlsx", "html" and "pdf" beside the CSV of the same rows
 // - "zvfee report --report "Detail only" --output FILE" beside "sqlite3 -csv -header" writing
 //   the same statement to a file, both as programs of their own, with their peak memory.
 //
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
                 MedianOf(report.ours, &Sample::wallMs) / MedianOf(plain.base, &Sample::wallMs),
                 MedianOf(report.ours, &Sample::cpuMs) / MedianOf(plain.base, &Sample::cpuMs));
     // The other formats beside the CSV of the same rows: time and peak memory (flat at any size).
-    for (const char* format : {"json", "xlsx"}) {
+    for (const char* format : {"json", "xlsx", "html", "pdf"}) {
         const QString formatFile = ourFile + u'.' + QString::fromLatin1(format);
         const Comparison other = Alternate(
             options.runs,

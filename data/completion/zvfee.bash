@@ -64,7 +64,7 @@ _zvfee() {
         return 0
         ;;
     --format)
-        mapfile -t COMPREPLY < <(compgen -W "csv tsv json xlsx" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "csv tsv json xlsx html pdf" -- "$cur")
         return 0
         ;;
     --encoding)
@@ -80,7 +80,7 @@ _zvfee() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return 0
         ;;
-    --sql | --start | --end | --width | --height | --settle | --timeout | --wait)
+    --sql | --title | --start | --end | --width | --height | --settle | --timeout | --wait)
         return 0
         ;;
     esac

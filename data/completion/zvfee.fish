@@ -46,7 +46,7 @@ complete -c zvfee -n '__zvfee_command; and string match -q -- "-*" (commandline 
 complete -c zvfee -n 'contains -- "$(__zvfee_command)" import backup restore' -F
 complete -c zvfee -n 'test "$(__zvfee_command)" = watch; and not string match -q -- "-*" (commandline -ct); and not contains -- (commandline -opc)[-1] --db --settle' -x -a '(__fish_complete_directories (commandline -ct))'
 complete -c zvfee -n '__fish_seen_argument -l report; and test (commandline -opc)[-1] = --report' -x -a '(__zvfee_reports)'
-complete -c zvfee -n 'test (commandline -opc)[-1] = --format' -x -a 'csv tsv json xlsx'
+complete -c zvfee -n 'test (commandline -opc)[-1] = --format' -x -a 'csv tsv json xlsx html pdf'
 complete -c zvfee -n 'test (commandline -opc)[-1] = --encoding' -x -a 'windows-1252 utf-8'
 complete -c zvfee -n 'test (commandline -opc)[-1] = --delimiter' -x -a '\; \| ,'
 complete -c zvfee -n 'contains -- (commandline -opc)[-1] --db --output --password-file' -r -F

@@ -1,5 +1,7 @@
 #include "reportpages.h"
 
+#include "error.h"
+
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -121,6 +123,8 @@ void ReportPagesWriter::layOut() {
     // The first page's head: the title, the range, the number of rows and the time, then the
     // chart. How many rows fit there and on every other page gives the number of pages.
     m_painter = std::make_unique<QPainter>(&m_device);
+    if (!m_painter->isActive())
+        throw ZvError(QStringLiteral("The printer or file did not take the pages."));
     m_page = 1;
     QFont titleFont(m_font);
     titleFont.setPointSize(16);

@@ -21,7 +21,8 @@ public:
     virtual QString chooseExportFile() = 0;
     /// The encoding of the file type chosen with the last file.
     virtual CsvEncoding chosenEncoding() const { return CsvEncoding::Windows1252; }
-    /// The format of the file type chosen with the last file: CSV or an Excel workbook.
+    /// The format of the file type chosen with the last file: CSV, an Excel workbook, a web page
+    /// or PDF pages.
     virtual ReportFormat chosenFormat() const { return ReportFormat::Csv; }
 };
 

@@ -1,5 +1,7 @@
 #include "reportpage.h"
 
+#include "reportcatalogue.h"
+
 QString ReportRangeText(const ReportPageInfo& info) {
     const QString start = info.start.toString(Qt::ISODate);
     const QString end = info.end.toString(Qt::ISODate);
@@ -19,4 +21,23 @@ QString ReportRowsText(qint64 rows, const QLocale& locale) {
 
 QString ReportMadeText(const ReportPageInfo& info) {
     return QStringLiteral("Made %1").arg(info.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+}
+
+ReportPageInfo ShownReportPageInfo(const QString& statement, int index,
+                                   const std::optional<QDate>& start,
+                                   const std::optional<QDate>& end, const QLocale& locale) {
+    ReportPageInfo info;
+    info.title = QString::fromUtf16(kFreeSqlReportTitle);
+    if (!statement.isEmpty() && index >= 0 && index < ReportCaptions().size() &&
+        statement == ComposeReportSQL(index, start, end)) {
+        info.title = ReportCaptions().at(index);
+        // Only the dates the statement uses ("Detail only" uses none).
+        if (statement != ComposeReportSQL(index, std::nullopt, end))
+            info.start = start.value_or(QDate());
+        if (statement != ComposeReportSQL(index, start, std::nullopt))
+            info.end = end.value_or(QDate());
+    }
+    info.made = QDateTime::currentDateTime();
+    info.locale = locale;
+    return info;
 }

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <optional>
 
 /// What a published report says about itself besides its rows: the web page and the PDF pages
 /// show the same.
@@ -26,3 +27,10 @@ QString ReportRangeText(const ReportPageInfo& info);
 QString ReportRowsText(qint64 rows, const QLocale& locale);
 /// "Made 2026-12-10 14:05".
 QString ReportMadeText(const ReportPageInfo& info);
+
+/// What the pages say of the report the window shows: its caption and date range when the
+/// statement is the one the report list composes for these dates, "Report" and no range for free
+/// SQL (a composed statement that was edited is free SQL). Made now, in the locale.
+ReportPageInfo ShownReportPageInfo(const QString& statement, int index,
+                                   const std::optional<QDate>& start,
+                                   const std::optional<QDate>& end, const QLocale& locale);

@@ -107,7 +107,7 @@ RunPage TMainForm::FeeRunPage() const {
 }
 
 RunPage TMainForm::ReportRunPage() const {
-    return {ReportStatus, {LoadSQLBtn, ExportBtn, ChartBtn}};
+    return {ReportStatus, {LoadSQLBtn, ExportBtn, ChartBtn, PrintBtn}};
 }
 
 void TMainForm::FormCreate() {
@@ -202,7 +202,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    Runs->cancel(); // a run going on ends at once
+    Runs->cancel();          // a run going on ends at once
     if (m_handlerMessages) { // a handler runs: the window closes when it ends
         m_closeAsked = true;
         event->ignore();

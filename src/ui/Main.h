@@ -28,6 +28,7 @@
 
 class FeeViews;
 class MessageBoxMessages;
+class ReportPrinterChooser;
 class ResultSet;
 class ResultSetModel;
 class TChartForm;
@@ -177,6 +178,7 @@ public:
     QComboBox* ReportList = nullptr;
     QPushButton* ExportBtn = nullptr;
     QPushButton* ChartBtn = nullptr;
+    QPushButton* PrintBtn = nullptr; ///< "Print...", after Chart
     QFrame* Panel2 = nullptr;
     QPlainTextEdit* SQLMemo = nullptr; ///< Enter inserts no line break
     QPushButton* LoadSQLBtn = nullptr;
@@ -246,6 +248,8 @@ public:
     QString ReportSQL;                          ///< the report statement, set by "Load"
     /// The save dialog of the export; a test puts a chooser of its own in its place.
     std::shared_ptr<ExportFileChooser> SaveDialog1;
+    /// The print dialog of "Print..."; a test puts a chooser of its own in its place.
+    std::shared_ptr<ReportPrinterChooser> PrintDialog1;
     /// Empties the status line, closes the report view and puts the statement of the chosen
     /// report and dates into SQLMemo.
     void ComposeReportSQL();
@@ -260,6 +264,8 @@ public:
     void ShowReportStatus();
     void ReportClientDataSetAfterScroll();
     void ExportBtnClick();
+    /// Prints the report view as the pages of its PDF, on the printer the print dialog gives.
+    void PrintBtnClick();
     /// The chart window, made at the first "Chart" and reused; null before.
     TChartForm* ChartForm = nullptr;
     /// Draws the report view in the chart window and brings it up, or says why it cannot.
@@ -286,6 +292,7 @@ public:
     void RefreshKeyPress();
     /// Ctrl+E: "Export" of the Reports page, when that page is shown.
     void ExportKeyPress();
+    void PrintKeyPress();
 
     // ---- About box (MainAbout.cpp) ------------------------------------------------------------
     /// F1 opens the About box; the window gets no other control for it.

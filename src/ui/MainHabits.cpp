@@ -132,17 +132,20 @@ void TMainForm::connectHabits() {
 
     const QKeySequence refresh(Qt::Key_F5);
     const QKeySequence exportKey(Qt::CTRL | Qt::Key_E);
+    const QKeySequence print(Qt::CTRL | Qt::Key_P);
     const QKeySequence quit(Qt::CTRL | Qt::Key_Q);
     const QKeySequence find(Qt::CTRL | Qt::Key_F);
     connectHandler(new QShortcut(refresh, this), &QShortcut::activated,
                    &TMainForm::RefreshKeyPress);
     connectHandler(new QShortcut(exportKey, this), &QShortcut::activated,
                    &TMainForm::ExportKeyPress);
+    connectHandler(new QShortcut(print, this), &QShortcut::activated, &TMainForm::PrintKeyPress);
     // The same as the close button: FormCloseQuery writes the settings.
     connect(new QShortcut(quit, this), &QShortcut::activated, this, &QWidget::close);
     ShowKeyInTooltip(RefreshBtn, RefreshBtn->text(), refresh);
     ShowKeyInTooltip(LoadSQLBtn, LoadSQLBtn->text(), refresh);
     ShowKeyInTooltip(ExportBtn, ExportBtn->text(), exportKey);
+    ShowKeyInTooltip(PrintBtn, QStringLiteral("Print"), print);
 
     TTRViewForm* viewer = TRViewForm;
     connect(new QShortcut(find, viewer), &QShortcut::activated, viewer, [viewer] {
@@ -196,4 +199,9 @@ void TMainForm::RefreshKeyPress() {
 void TMainForm::ExportKeyPress() {
     if (PageControl1->currentWidget() == ReportPage)
         ExportBtnClick();
+}
+
+void TMainForm::PrintKeyPress() {
+    if (PageControl1->currentWidget() == ReportPage)
+        PrintBtnClick();
 }

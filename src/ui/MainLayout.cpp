@@ -318,6 +318,7 @@ QWidget* TMainForm::buildReportPage() {
     ReportList->setCurrentIndex(0);
     ExportBtn = button("ExportBtn", QStringLiteral("Export"), {65, 23});
     ChartBtn = button("ChartBtn", QStringLiteral("Chart"), {65, 23});
+    PrintBtn = button("PrintBtn", QStringLiteral("Print..."), {65, 23});
 
     auto* filters = new QGridLayout(ReportPanel);
     filters->setContentsMargins(7, 4, 7, 4);
@@ -332,7 +333,8 @@ QWidget* TMainForm::buildReportPage() {
     filters->setColumnMinimumWidth(3, 40);
     filters->addWidget(ExportBtn, 1, 4);
     filters->addWidget(ChartBtn, 1, 5);
-    filters->setColumnStretch(6, 1);
+    filters->addWidget(PrintBtn, 1, 6);
+    filters->setColumnStretch(7, 1);
 
     Panel2 = panel("Panel2", true);
     Panel2->setFixedHeight(48);
@@ -376,7 +378,7 @@ QList<QWidget*> TMainForm::TabCycle() const {
         cycle << DBOpenBtn << DBCloseBtn << EmptyDBBtn << MasterGrid << DetailGrid;
     } else if (page == ReportPage) {
         cycle << StartCB << EndCB << StartDate << EndDate << ReportList << ExportBtn << ChartBtn
-              << SQLMemo << LoadSQLBtn << ReportGrid;
+              << PrintBtn << SQLMemo << LoadSQLBtn << ReportGrid;
     }
     return cycle;
 }

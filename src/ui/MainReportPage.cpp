@@ -9,6 +9,7 @@
 #include "pdfreport.h"
 #include "pendingevents.h"
 #include "reportcatalogue.h"
+#include "reportprintdialog.h"
 #include "reportrun.h"
 #include "resultset.h"
 #include "resultsetmodel.h"
@@ -42,6 +43,14 @@ std::optional<QDate> FilterDate(const QCheckBox* box, const QDateEdit* picker) {
     return picker->date();
 }
 
+/// What a page or a print-out says of the report shown: the controls are as they were at the
+/// Load, since every change of them closes the view.
+ReportPageInfo ShownReportInfo(const TMainForm& form) {
+    return ShownReportPageInfo(form.ReportSQL, form.ReportList->currentIndex(),
+                               FilterDate(form.StartCB, form.StartDate),
+                               FilterDate(form.EndCB, form.EndDate), QLocale());
+}
+
 /// Draws the report view in the chart window, or shows there why it cannot be drawn; the wait
 /// cursor shows while the chart is built.
 void DrawReportChart(TMainForm& form) {
@@ -64,6 +73,7 @@ void TMainForm::connectReportPage() {
     ReportDataSource = new ResultSetModel(ReportClientDataSet, this);
     ReportGrid->setModel(ReportDataSource);
     SaveDialog1 = std::make_shared<ExportSaveDialog>(this);
+    PrintDialog1 = std::make_shared<ReportPrintDialog>(this);
 
     connectHandler(ReportList, &QComboBox::activated, &TMainForm::ReportListChange);
     connectHandler(StartCB, &QCheckBox::toggled, &TMainForm::StartCBClick);
@@ -73,6 +83,7 @@ void TMainForm::connectReportPage() {
     connectHandler(LoadSQLBtn, &QPushButton::clicked, &TMainForm::LoadSQLBtnClick);
     connectHandler(ExportBtn, &QPushButton::clicked, &TMainForm::ExportBtnClick);
     connectHandler(ChartBtn, &QPushButton::clicked, &TMainForm::ChartBtnClick);
+    connectHandler(PrintBtn, &QPushButton::clicked, &TMainForm::PrintBtnClick);
     connectHandler(ReportClientDataSet, &ResultSet::currentRowChanged,
                    &TMainForm::ReportClientDataSetAfterScroll);
 
@@ -182,9 +193,16 @@ void TMainForm::ExportBtnClick() {
     Runs->run(ReportRunPage(), nullptr, [this] {
         // A name ending in .html or .pdf writes a web page or PDF pages of the rows.
         ReportPageExport pages;
+        pages.info = ShownReportInfo(*this);
         pages.writePdf = [](const QString& path, const ResultSet& view,
                             const ReportPageInfo& info) { WritePdfFile(path, view, info); };
         ExportReport(*ReportClientDataSet, *SaveDialog1, messages(), QLocale(), &pages);
+    });
+}
+
+void TMainForm::PrintBtnClick() {
+    Runs->run(ReportRunPage(), nullptr, [this] {
+        PrintReport(*ReportClientDataSet, *PrintDialog1, messages(), ShownReportInfo(*this));
     });
 }
 

@@ -7,6 +7,8 @@
 
 const QString ExportSaveDialog::kUtf8Filter = QStringLiteral("CSV UTF-8 (*.csv)");
 const QString ExportSaveDialog::kXlsxFilter = QStringLiteral("Excel workbook (*.xlsx)");
+const QString ExportSaveDialog::kHtmlFilter = QStringLiteral("Web page (*.html)");
+const QString ExportSaveDialog::kPdfFilter = QStringLiteral("PDF document (*.pdf)");
 
 namespace {
 /// The save dialog of the export. A name of the fee database (or of a file SQLite keeps beside
@@ -37,7 +39,13 @@ private:
 
 /// The suffix a typed name without one gets: that of the file type chosen.
 QString SuffixFor(const QString& filter) {
-    return filter == ExportSaveDialog::kXlsxFilter ? QStringLiteral("xlsx") : QStringLiteral("csv");
+    if (filter == ExportSaveDialog::kXlsxFilter)
+        return QStringLiteral("xlsx");
+    if (filter == ExportSaveDialog::kHtmlFilter)
+        return QStringLiteral("html");
+    if (filter == ExportSaveDialog::kPdfFilter)
+        return QStringLiteral("pdf");
+    return QStringLiteral("csv");
 }
 } // namespace
 
@@ -47,7 +55,7 @@ void ExportSaveDialog::Configure(QFileDialog& dialog, const QString& lastFileNam
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), kUtf8Filter, kXlsxFilter,
-                           QStringLiteral("Text files (*.txt)"),
+                           kHtmlFilter, kPdfFilter, QStringLiteral("Text files (*.txt)"),
                            QStringLiteral("All files (*.*)")});
     const QString filter = lastFilter.isEmpty() ? QStringLiteral("CSV files (*.csv)") : lastFilter;
     dialog.selectNameFilter(filter);
@@ -71,7 +79,13 @@ QString ExportSaveDialog::chooseExportFile() {
 }
 
 ReportFormat ExportSaveDialog::chosenFormat() const {
-    return m_lastFilter == kXlsxFilter ? ReportFormat::Xlsx : ReportFormat::Csv;
+    if (m_lastFilter == kXlsxFilter)
+        return ReportFormat::Xlsx;
+    if (m_lastFilter == kHtmlFilter)
+        return ReportFormat::Html;
+    if (m_lastFilter == kPdfFilter)
+        return ReportFormat::Pdf;
+    return ReportFormat::Csv;
 }
 
 CsvEncoding ExportSaveDialog::chosenEncoding() const {

@@ -10,8 +10,8 @@ class QFileDialog;
 class QWidget;
 
 /// The save dialog of the report export: title "Export data to CSV file", the filters for CSV
-/// (Windows-1252), CSV UTF-8, Excel workbook, text and all files (CSV selected), default suffix
-/// "csv" ("xlsx" while the workbook type is chosen),
+/// (Windows-1252), CSV UTF-8, Excel workbook, web page, PDF document, text and all files (CSV
+/// selected), default suffix "csv" ("xlsx", "html" or "pdf" while that type is chosen),
 /// confirmation before an existing file is replaced. It starts on the documents folder, and
 /// afterwards on the file and the file type chosen last, for as long as the program runs.
 class ExportSaveDialog : public ExportFileChooser {
@@ -22,7 +22,8 @@ public:
     QString chooseExportFile() override;
     /// UTF-8 when the file type chosen last was "CSV UTF-8 (*.csv)"; Windows-1252 otherwise.
     CsvEncoding chosenEncoding() const override;
-    /// An Excel workbook when the file type chosen last was "Excel workbook (*.xlsx)".
+    /// An Excel workbook, a web page or PDF pages when the file type chosen last was "Excel
+    /// workbook (*.xlsx)", "Web page (*.html)" or "PDF document (*.pdf)"; CSV otherwise.
     ReportFormat chosenFormat() const override;
 
     /// The file chosen last (empty before the first choice).
@@ -32,6 +33,9 @@ public:
     static const QString kUtf8Filter;
     /// The file type that writes an Excel workbook.
     static const QString kXlsxFilter;
+    /// The file types that write a web page and PDF pages.
+    static const QString kHtmlFilter;
+    static const QString kPdfFilter;
 
     /// Sets up a dialog as the export shows it, starting on lastFileName and lastFilter when
     /// there are such.

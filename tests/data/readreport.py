@@ -2,13 +2,15 @@
 """Reads a report file back with a reference reader and prints its cells as JSON:
 {"sheets": [names], "rows": [[cell, ...], ...]} with every header row included.
 
-Formats: html (html.parser: the table's cells, markup inside cells, outside references), json, tsv, csv-utf8, csv-1252 (the csv and json modules: every csv field is a string),
-xlsx (openpyxl), lo-csv (a CSV that LibreOffice wrote with every text quoted: bare fields are
-numbers)."""
+Formats: html (html.parser: the table's cells, markup inside cells, outside references), json,
+tsv, csv-utf8, csv-1252 (the csv and json modules: every csv field is a string), xlsx (openpyxl),
+lo-csv (a CSV that LibreOffice wrote with every text quoted: bare fields are numbers), pdf-text
+(pdftotext: {"text": the words of the pages, one blank between them})."""
 import csv
 import html.parser
 import json
 import re
+import subprocess
 import sys
 
 
@@ -62,6 +64,11 @@ def read(kind, path):
             page.feed(f.read())
         page.close()
         return {"sheets": [], "rows": page.rows, "markup": page.markup, "outside": page.outside}
+    if kind == "pdf-text":
+        # Every value of the pages, as pdftotext (poppler-utils) reads them off.
+        text = subprocess.run(["pdftotext", "-enc", "UTF-8", path, "-"], check=True,
+                              capture_output=True).stdout.decode("utf-8")
+        return {"sheets": [], "rows": [], "text": " ".join(text.split())}
     if kind == "json":
         with open(path, encoding="utf-8") as f:
             objects = json.load(f)

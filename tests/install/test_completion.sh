@@ -26,6 +26,8 @@ check() {
 check "report" zvfee rep
 check "--format" zvfee report --for
 check "json" zvfee report --format j
+check "html" zvfee report --format h
+check "" zvfee report --title F
 check "utf-8" zvfee report --encoding u
 check 'Fees\ by\ Month' zvfee report --report 'Fees\ by\ M'
 check "1 10" zvfee report --report 1
@@ -77,6 +79,8 @@ $files|zvfee report --db $work/
 $files|zvfee chart --output $work/
 |zvfee report $work/
 |zvfee report --sql $work/
+|zvfee report --title $work/
+pdf|zvfee report --format p
 club2 club3|zvfee --profile cl
 report|zvfee --profile club2 rep
 --format|zvfee --profile club2 report --for

@@ -22,7 +22,7 @@ while IFS='|' read -r package wanted unwanted; do
         ! grep -q -- "^$d" <<<"$deps" || fail "$package depends on $d, which its programs do not link"
     done
 done <<'TABLE'
-zvfeestats|libxlsxwriter4 libqt6widgets6 libcurl4 libsqlite3-0|libcpp-httplib libssl
+zvfeestats|libxlsxwriter4 libqt6widgets6 libqt6printsupport6 libcurl4 libsqlite3-0|libcpp-httplib libssl
 zvfeestats-demo-server|libqt6core6 libssl3|libxlsxwriter libqt6widgets libqt6gui libcurl libsqlite3
 TABLE
 echo "each package depends on what its programs link, once"

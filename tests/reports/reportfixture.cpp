@@ -64,3 +64,11 @@ QJsonObject ReadReportBack(const QString& kind, const QString& path) {
     }
     return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
 }
+
+QString AsReadOffPage(const QString& text) {
+    QString out;
+    for (const char32_t c : text.toUcs4())
+        if (c < 0x10000)
+            out += QChar(char16_t(c));
+    return out.simplified();
+}

@@ -24,7 +24,11 @@ QString FormulaTextsSql();
 /// The Python that reads report files back (Debian's, which has openpyxl); empty when none.
 QString ReportReaderPython();
 
+/// How a text on a PDF page reads back: runs of white space as one space, and without the
+/// characters outside the basic plane (emoji), which Qt's PDF writer draws but maps to no text.
+QString AsReadOffPage(const QString& text);
+
 /// The file as the reference reader of kind (tests/data/readreport.py: json, tsv, csv-utf8,
-/// csv-1252, xlsx, lo-csv) gives it back: {"rows": [[cell, ...], ...], ...}; empty when it
-/// cannot read the file as that kind.
+/// csv-1252, xlsx, lo-csv, html, pdf-text) gives it back: {"rows": [[cell, ...], ...], ...};
+/// empty when it cannot read the file as that kind.
 QJsonObject ReadReportBack(const QString& kind, const QString& path);

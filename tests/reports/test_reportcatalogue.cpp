@@ -1,4 +1,5 @@
 #include "reportcatalogue.h"
+#include "reportpage.h"
 
 #include <QTest>
 
@@ -146,6 +147,39 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, index);
         QCOMPARE(FindReport(name), index);
+    }
+
+    /// A published page names the report and its range only when the statement is the one the
+    /// list composed; an edited statement is free SQL, and a range it does not use is not shown.
+    void pagesNameTheShownReport_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("range");
+        QTest::newRow("entry") << 1 << ""
+                               << "Fees by Player"
+                               << "From 2024-03-01 to 2024-03-31";
+        QTest::newRow("entry that ignores dates") << 7 << ""
+                                                  << "Detail only"
+                                                  << "";
+        QTest::newRow("edited entry") << 1 << " ORDER BY Fees"
+                                      << "Report"
+                                      << "";
+        QTest::newRow("typed over Clear") << 0 << "SELECT 1"
+                                          << "Report"
+                                          << "";
+    }
+    void pagesNameTheShownReport() {
+        QFETCH(int, index);
+        QFETCH(QString, edit);
+        QFETCH(QString, title);
+        QFETCH(QString, range);
+        const OptDate start = QDate(2024, 3, 1), end = QDate(2024, 3, 31);
+        const ReportPageInfo info = ShownReportPageInfo(ComposeReportSQL(index, start, end) + edit,
+                                                        index, start, end, QLocale::c());
+        QCOMPARE(info.title, title);
+        QCOMPARE(ReportRangeText(info), range);
+        QVERIFY(info.made.isValid());
     }
 };
 

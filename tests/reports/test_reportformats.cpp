@@ -210,14 +210,8 @@ QList<std::pair<QString, QString>> Statements() {
     return statements;
 }
 
-/// How a text on a page reads back: runs of white space as one space, and without the
-/// characters outside the basic plane (emoji), which Qt's PDF writer draws but maps to no text.
 QString Simplified(const QString& text) {
-    QString out;
-    for (const char32_t c : text.toUcs4())
-        if (c < 0x10000)
-            out += QChar(char16_t(c));
-    return out.simplified();
+    return AsReadOffPage(text);
 }
 } // namespace
 

@@ -1,10 +1,13 @@
 #include "mainreportsfixture.h"
+#include "reportprint.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -12,6 +15,24 @@ QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
+
+/// Answers the print dialog with a printer that writes a PDF file, and counts the questions.
+class PdfFilePrinter : public ReportPrinterChooser {
+public:
+    explicit PdfFilePrinter(const QString& path) : printer(QPrinter::HighResolution) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+    }
+    QPagedPaintDevice* choosePrinter(const QString& name) override {
+        ++asked;
+        documentName = name;
+        return cancel ? nullptr : &printer;
+    }
+    QPrinter printer;
+    QString documentName;
+    int asked = 0;
+    bool cancel = false;
+};
 } // namespace
 
 class TestMainExport : public QObject, MainReportsFixture {
@@ -142,13 +163,16 @@ private Q_SLOTS:
         QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(dialog.nameFilters(),
                  QStringList({"CSV files (*.csv)", "CSV UTF-8 (*.csv)", "Excel workbook (*.xlsx)",
-                              "Text files (*.txt)", "All files (*.*)"}));
+                              "Web page (*.html)", "PDF document (*.pdf)", "Text files (*.txt)",
+                              "All files (*.*)"}));
         QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("CSV files (*.csv)"));
         QCOMPARE(dialog.defaultSuffix(), QStringLiteral("csv"));
         QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
         dialog.selectNameFilter(ExportSaveDialog::kXlsxFilter);
         Q_EMIT dialog.filterSelected(ExportSaveDialog::kXlsxFilter);
         QCOMPARE(dialog.defaultSuffix(), QStringLiteral("xlsx"));
+        Q_EMIT dialog.filterSelected(ExportSaveDialog::kPdfFilter);
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("pdf"));
     }
 
     /// A Windows-1252 file that lost characters says how many, in the same box.
@@ -195,7 +219,7 @@ private Q_SLOTS:
     /// other names get the type chosen. Read back by a reader of the format that is not ours.
     void exportWritesTheFormatItsNameSays_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("selected"); // the file type: csv, csv-utf8 or xlsx
+        QTest::addColumn<QString>("selected"); // the file type: csv, csv-utf8, xlsx or html
         QTest::addColumn<QString>("written");  // as tests/data/readreport.py reads it
         QTest::newRow("xlsx, CSV chosen") << "fees.xlsx"
                                           << "csv"
@@ -215,6 +239,15 @@ private Q_SLOTS:
         QTest::newRow("csv in UTF-8") << "fees.csv"
                                       << "csv-utf8"
                                       << "csv-utf8";
+        QTest::newRow("html, CSV chosen") << "fees.html"
+                                          << "csv"
+                                          << "html";
+        QTest::newRow("HTM, workbook chosen") << "fees.HTM"
+                                              << "xlsx"
+                                              << "html";
+        QTest::newRow("txt: web page chosen") << "fees.txt"
+                                              << "html"
+                                              << "html";
         QTest::newRow("txt: the type chosen") << "fees.txt"
                                               << "xlsx"
                                               << "xlsx";
@@ -231,7 +264,9 @@ private Q_SLOTS:
         choose(1);
         form().LoadSQLBtn->click();
         m_chooser->answer = m_dir->filePath(name);
-        m_chooser->format = selected == u"xlsx" ? ReportFormat::Xlsx : ReportFormat::Csv;
+        m_chooser->format = selected == u"xlsx"   ? ReportFormat::Xlsx
+                            : selected == u"html" ? ReportFormat::Html
+                                                  : ReportFormat::Csv;
         m_chooser->encoding =
             selected == u"csv-utf8" ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
         form().ExportBtn->click();
@@ -241,6 +276,70 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 8);
         QCOMPARE(rows[0].toVariant().toStringList(),
                  QStringList({"Player", "Tournaments", "Fees"}));
+    }
+
+    /// PDF pages from Export and from Print name the report and its range, hold every row and
+    /// number the pages, read back by pdftotext.
+    void pagesHoldTheShownReport_data() {
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("selected"); // the file type chosen (a ReportFormat)
+        QTest::newRow("PDF by its name") << false << "fees.pdf" << int(ReportFormat::Csv);
+        QTest::newRow("PDF document chosen") << false << "fees" << int(ReportFormat::Pdf);
+        QTest::newRow("printed") << true << "printed.pdf" << 0;
+    }
+    void pagesHoldTheShownReport() {
+        QFETCH(bool, print);
+        QFETCH(QString, name);
+        QFETCH(int, selected);
+        if (ReportReaderPython().isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("python3 or pdftotext (poppler-utils) is not installed: no reference reader");
+        const QString path = m_dir->filePath(name);
+        auto printer = std::make_shared<PdfFilePrinter>(path);
+        form().PrintDialog1 = printer;
+        choose(1);
+        form().StartCB->click();
+        form().StartDate->setDate(QDate(2000, 1, 1));
+        form().LoadSQLBtn->click();
+        if (print) {
+            form().PrintBtn->click();
+            QCOMPARE(printer->documentName, QStringLiteral("Fees by Player"));
+            QVERIFY(m_messages.shown.isEmpty());
+        } else {
+            m_chooser->answer = path;
+            m_chooser->format = ReportFormat(selected);
+            form().ExportBtn->click();
+            QCOMPARE(m_messages.texts(), QStringList{"Report table saved"});
+        }
+        const QString text = ReadReportBack(QStringLiteral("pdf-text"), path)[u"text"].toString();
+        for (const QString& expected :
+             {QStringLiteral("Fees by Player"), QStringLiteral("From 2000-01-01"),
+              QStringLiteral("Page 1 of 1")})
+            QVERIFY2(text.contains(expected), qPrintable(text));
+        const QAbstractItemModel* rows = form().ReportGrid->model();
+        QVERIFY(rows->rowCount() > 0);
+        for (int r = 0; r < rows->rowCount(); ++r)
+            for (int c = 0; c < rows->columnCount(); ++c) {
+                const QString shown = AsReadOffPage(rows->index(r, c).data().toString());
+                QVERIFY2(text.contains(shown), qPrintable(shown));
+            }
+    }
+
+    void printAsksOnlyForAnOpenReport() {
+        auto printer = std::make_shared<PdfFilePrinter>(m_dir->filePath(QStringLiteral("p.pdf")));
+        printer->cancel = true;
+        form().PrintDialog1 = printer;
+        choose(1);
+        form().PrintBtn->click();
+        QCOMPARE(printer->asked, 0);
+        QCOMPARE(m_messages.texts(), QStringList{"Report table is empty"});
+        m_messages.clear();
+        form().LoadSQLBtn->click();
+        form().PrintBtn->click();
+        QCOMPARE(printer->asked, 1);
+        QVERIFY(m_messages.shown.isEmpty());
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("p.pdf"))));
     }
 
     void saveDialogRemembersTheLastNameAndType() {

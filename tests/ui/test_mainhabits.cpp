@@ -295,6 +295,7 @@ private Q_SLOTS:
         QTest::newRow("F5 lists the shown folder again") << "F5";
         QTest::newRow("F5 on Reports runs Load") << "F5 Reports";
         QTest::newRow("Ctrl+E exports") << "Ctrl+E";
+        QTest::newRow("Ctrl+P prints") << "Ctrl+P";
         QTest::newRow("Ctrl+Q closes the window") << "Ctrl+Q";
         QTest::newRow("Ctrl+F in the viewer finds") << "Ctrl+F";
     }
@@ -322,10 +323,11 @@ private Q_SLOTS:
             return;
         }
         focus->setFocus();
-        const QKeyCombination combination = key.startsWith(u"F5") ? QKeyCombination(Qt::Key_F5)
-                                            : key == u"Ctrl+E"
-                                                ? QKeyCombination(Qt::CTRL | Qt::Key_E)
-                                                : QKeyCombination(Qt::CTRL | Qt::Key_Q);
+        const QKeyCombination combination =
+            key.startsWith(u"F5") ? QKeyCombination(Qt::Key_F5)
+            : key == u"Ctrl+E"    ? QKeyCombination(Qt::CTRL | Qt::Key_E)
+            : key == u"Ctrl+P"    ? QKeyCombination(Qt::CTRL | Qt::Key_P)
+                                  : QKeyCombination(Qt::CTRL | Qt::Key_Q);
         QTest::keyClick(&form, combination.key(), combination.keyboardModifiers());
         if (key == u"F5") {
             QCOMPARE(form.TRLocalList->count(), 4);
@@ -336,6 +338,9 @@ private Q_SLOTS:
         } else if (key == u"Ctrl+E") { // the view is not loaded: Export says so
             QCOMPARE(m_messages.texts(), QStringList{u"Report table is empty"_s});
             QVERIFY(form.ExportBtn->toolTip().contains(u"Ctrl+E"_s));
+        } else if (key == u"Ctrl+P") { // likewise Print, before any dialog
+            QCOMPARE(m_messages.texts(), QStringList{u"Report table is empty"_s});
+            QVERIFY(form.PrintBtn->toolTip().contains(u"Ctrl+P"_s));
         } else {
             QVERIFY(!form.isVisible());
             QVERIFY(QFile::exists(SettingsStore::DefaultFilePath())); // written as at a close

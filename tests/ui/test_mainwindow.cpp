@@ -297,14 +297,14 @@ private Q_SLOTS:
         QTest::newRow("fee database")
             << 1 << 0 << QStringList{"PageControl1", "DBOpenBtn",  "DBCloseBtn",
                                      "EmptyDBBtn",   "MasterGrid", "DetailGrid"};
-        QTest::newRow("reports") << 2 << 0
-                                 << QStringList{"PageControl1", "StartCB",    "EndCB",
-                                                "ReportList",   "ExportBtn",  "ChartBtn",
-                                                "SQLMemo",      "LoadSQLBtn", "ReportGrid"};
+        QTest::newRow("reports") << 2 << 0 << QStringList{"PageControl1", "StartCB",   "EndCB",
+                                                          "ReportList",   "ExportBtn", "ChartBtn",
+                                                          "PrintBtn",     "SQLMemo",   "LoadSQLBtn",
+                                                          "ReportGrid"};
         QTest::newRow("reports with dates")
-            << 2 << 1 << QStringList{"PageControl1", "StartCB",    "EndCB",     "StartDate",
-                                     "EndDate",      "ReportList", "ExportBtn", "ChartBtn",
-                                     "SQLMemo",      "LoadSQLBtn", "ReportGrid"};
+            << 2 << 1 << QStringList{"PageControl1", "StartCB",    "EndCB",      "StartDate",
+                                     "EndDate",      "ReportList", "ExportBtn",  "ChartBtn",
+                                     "PrintBtn",     "SQLMemo",    "LoadSQLBtn", "ReportGrid"};
     }
     void tabOrderIsOneCyclePerPage() {
         QFETCH(int, page);
