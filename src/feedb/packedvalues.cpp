@@ -34,6 +34,7 @@ PackedValues& PackedValues::operator=(PackedValues&& other) noexcept {
     m_dict = std::move(other.m_dict);
     m_table = std::move(other.m_table);
     m_codes = std::move(other.m_codes);
+    m_wide = std::move(other.m_wide);
     m_plain = std::move(other.m_plain);
     other.m_form = Form::Runs;
     other.m_size = 0;
@@ -54,7 +55,7 @@ void PackedValues::pushRun(quint64 value) {
 void PackedValues::pushCode(quint64 value) {
     const size_t code = codeOf(value);
     if (code == kMaxCodes) {
-        toPlain();
+        toWideOrPlain(value);
         push_back(value);
         return;
     }
@@ -75,6 +76,9 @@ void PackedValues::append(const quint64* values, size_t n) {
             break;
         case Form::Dict:
             done = appendCodes(values, n);
+            break;
+        case Form::Wide:
+            done = appendWide(values, n);
             break;
         case Form::Plain:
             std::copy(values, values + n, m_plain.reserveMore(n));
@@ -122,6 +126,16 @@ size_t PackedValues::appendSmall(const quint64* values, size_t n) {
     for (; i < n && values[i] < kMaxCodes; ++i)
         out[i] = quint16(values[i]);
     m_codes.grown(i);
+    m_size += i;
+    return i;
+}
+
+size_t PackedValues::appendWide(const quint64* values, size_t n) {
+    quint32* out = m_wide.reserveMore(n);
+    size_t i = 0;
+    for (; i < n && values[i] <= kMaxWide; ++i)
+        out[i] = quint32(values[i]);
+    m_wide.grown(i);
     m_size += i;
     return i;
 }
@@ -194,7 +208,35 @@ void PackedValues::toDict() {
             push_back(values[r]); // may go on to the plain form
 }
 
+void PackedValues::toWideOrPlain(quint64 next) {
+    const bool fits = next <= kMaxWide && (m_form == Form::Small ||
+                                           std::all_of(m_dict.begin(), m_dict.end(),
+                                                       [](quint64 v) { return v <= kMaxWide; }));
+    if (!fits) {
+        toPlain();
+        return;
+    }
+    GrowArray<quint16, true> codes = std::move(m_codes);
+    m_codes.clear();
+    quint32* out = m_wide.reserveMore(codes.size());
+    for (size_t i = 0; i < codes.size(); ++i)
+        out[i] = quint32(m_form == Form::Small ? codes[i] : m_dict[codes[i]]);
+    m_wide.grown(codes.size());
+    std::vector<quint64>().swap(m_dict);
+    std::vector<quint32>().swap(m_table);
+    m_form = Form::Wide;
+}
+
 void PackedValues::toPlain() {
+    if (m_form == Form::Wide) {
+        GrowArray<quint32, true> wide = std::move(m_wide);
+        m_wide.clear();
+        quint64* out = m_plain.reserveMore(wide.size());
+        std::copy(wide.begin(), wide.end(), out);
+        m_plain.grown(wide.size());
+        m_form = Form::Plain;
+        return;
+    }
     GrowArray<quint16, true> codes = std::move(m_codes);
     m_codes.clear();
     for (const quint16 code : codes)

@@ -16,6 +16,8 @@
 ///   numbers);
 /// - a dictionary of up to 65,536 distinct values with a 16-bit code per row (fees, dates:
 ///   columns of few distinct values);
+/// - values below 2^32 in 32 bits each (text ids of a result with many distinct texts, such as
+///   the players of a large Detail table; numbers of that size);
 /// - plain 64-bit values.
 /// A form gives way to the next once the values no longer suit it, so every column ends in the
 /// smallest form its values allow without knowing them in advance.
@@ -43,11 +45,20 @@ public:
                 ++m_size;
                 return;
             }
-            toPlain();
+            toWideOrPlain(value);
             push_back(value);
             return;
         case Form::Dict:
             pushCode(value);
+            return;
+        case Form::Wide:
+            if (value <= kMaxWide) {
+                m_wide.push_back(quint32(value));
+                ++m_size;
+                return;
+            }
+            toPlain();
+            push_back(value);
             return;
         case Form::Plain:
             m_plain.push_back(value);
@@ -67,6 +78,8 @@ public:
             return m_codes[row];
         case Form::Dict:
             return m_dict[m_codes[row]];
+        case Form::Wide:
+            return m_wide[row];
         case Form::Plain:
             return m_plain[row];
         }
@@ -80,7 +93,7 @@ public:
     /// Drops what only appending needs (the dictionary's lookup table).
     void finish();
 
-    enum class Form { Runs, Small, Dict, Plain };
+    enum class Form { Runs, Small, Dict, Wide, Plain };
     Form form() const { return m_form; }
     /// In the runs form: the value of each run, and one past its last row.
     std::span<const quint64> runValues() const { return m_runValues; }
@@ -88,13 +101,18 @@ public:
 
 private:
     static constexpr size_t kMaxCodes = 65536;
+    static constexpr quint64 kMaxWide = 0xFFFFFFFFu;
 
     void pushRun(quint64 value);
     void pushCode(quint64 value);
     size_t appendRuns(const quint64* values, size_t n);
     size_t appendSmall(const quint64* values, size_t n);
     size_t appendCodes(const quint64* values, size_t n);
+    size_t appendWide(const quint64* values, size_t n);
     void toDict();
+    /// Leaves the small or dictionary form for the 32-bit form when the values so far and the
+    /// next one fit it, else for the plain form.
+    void toWideOrPlain(quint64 next);
     void toPlain();
     size_t runOf(size_t row) const;
     /// The code of a value in the dictionary, adding it; kMaxCodes when the dictionary is full.
@@ -110,6 +128,7 @@ private:
     std::vector<quint32> m_table; ///< open addressing: 0 empty, else code + 1
     // A value for each row: such arrays leave the heap only on their way to millions of rows.
     GrowArray<quint16, true> m_codes;
+    GrowArray<quint32, true> m_wide;
     GrowArray<quint64, true> m_plain;
 };
 
@@ -125,6 +144,7 @@ template <typename F> void PackedValues::forEachRun(F f) const {
     }
     case Form::Small:
     case Form::Dict:
+    case Form::Wide:
     case Form::Plain: {
         size_t first = 0;
         while (first < m_size) {

@@ -28,6 +28,15 @@ Values Sequence(const QByteArray& kind) {
             v.push_back(i % 65536);
         v.push_back(quint64(1) << 40);
         v.insert(v.end(), {5, 6, 7});
+    } else if (kind == "small, then wide" || kind == "wide, then a large value") {
+        runs(300, 1);
+        for (quint64 i = 0; i < 100000; ++i)
+            v.push_back(i * 7 % 200000);
+        if (kind == "wide, then a large value")
+            v.insert(v.end(), {quint64(1) << 32, 5, 6});
+    } else if (kind == "dictionary overflows into 32 bits") {
+        for (quint64 i = 0; i < 70000; ++i)
+            v.push_back((i * 2654435761u % 70001) << 8);
     } else if (kind == "doubles in a dictionary") {
         for (quint64 i = 0; i < 50000; ++i)
             v.push_back(std::bit_cast<quint64>(double(i % 41) * 1.5));
@@ -55,7 +64,12 @@ private Q_SLOTS:
         QTest::newRow("runs, then small") << QByteArray("runs, then small") << int(Form::Small);
         QTest::newRow("small, then large")
             << QByteArray("small, then a large value") << int(Form::Plain);
+        QTest::newRow("small, then wide") << QByteArray("small, then wide") << int(Form::Wide);
+        QTest::newRow("wide, then large")
+            << QByteArray("wide, then a large value") << int(Form::Plain);
         QTest::newRow("doubles") << QByteArray("doubles in a dictionary") << int(Form::Dict);
+        QTest::newRow("overflow into 32 bits")
+            << QByteArray("dictionary overflows into 32 bits") << int(Form::Wide);
         QTest::newRow("overflow") << QByteArray("dictionary overflows") << int(Form::Plain);
         QTest::newRow("huge") << QByteArray("plain past 2 MiB and 4 MiB") << int(Form::Plain);
     }
