@@ -22,12 +22,12 @@
 /// it keeps them on its heap and copies.) Small blocks live on the heap; blocks of 2 MiB and more
 /// ask for huge pages. Freed whole by clear().
 ///
-/// HugeEarly: a block that outgrows 256 KiB goes straight to 2 MiB of huge pages, instead of
-/// faulting in the rest of its first 2 MiB 4 KiB at a time. For arrays that, once that large, are
-/// likely to grow further (a value for each row), and for tables read at random places (hash
-/// tables), where on small pages nearly every lookup also misses in the processor's address
-/// translation. An array that stops short of 2 MiB pays for it with up to 1.75 MiB of memory.
-template <typename T, bool HugeEarly = false> class GrowArray {
+/// A block below 2 MiB stays on small pages whatever it holds: a column or a text table of a
+/// result of a million rows fits there, and rounding each of them up to a huge page would cost
+/// up to 1.75 MiB apiece (with the grid's own 8 bytes a row, a third of what a view of a million
+/// rows costs). The page faults are few all the same: mapped blocks are made resident 256 KiB
+/// at a time.
+template <typename T> class GrowArray {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
@@ -76,10 +76,6 @@ private:
     static bool mapped(size_t capacity) { return capacity * sizeof(T) >= kMappedBytes; }
     static constexpr size_t kHugeBytes = 2 * 1024 * 1024;
     static bool huge(size_t capacity) { return capacity * sizeof(T) >= kHugeBytes; }
-    /// The capacity at which HugeEarly moves on to huge pages: past the few hundred KiB that a
-    /// table or a column of a small result (100,000 rows) fills, so that these do not take 2 MiB
-    /// each.
-    static constexpr size_t kEarlyHugeBytes = 512 * 1024;
     /// A mapped block is made resident this much at a time, ahead of the values written: one
     /// call instead of a page fault for every 4 KiB, which costs far more than the write itself.
     static constexpr size_t kReadyBytes = 256 * 1024;
@@ -104,8 +100,6 @@ private:
 
     void grow() {
         size_t capacity = m_capacity == 0 ? 256 : m_capacity * 2;
-        if (HugeEarly && capacity * sizeof(T) >= kEarlyHugeBytes && !huge(capacity))
-            capacity = kHugeBytes / sizeof(T);
         const size_t bytes = capacity * sizeof(T);
         void* data = nullptr;
         if (!mapped(capacity)) {

@@ -33,6 +33,7 @@ PackedValues& PackedValues::operator=(PackedValues&& other) noexcept {
     m_lastRun.store(0, std::memory_order_relaxed);
     m_dict = std::move(other.m_dict);
     m_table = std::move(other.m_table);
+    m_bytes = std::move(other.m_bytes);
     m_codes = std::move(other.m_codes);
     m_wide = std::move(other.m_wide);
     m_plain = std::move(other.m_plain);
@@ -54,6 +55,14 @@ void PackedValues::pushRun(quint64 value) {
 
 void PackedValues::pushCode(quint64 value) {
     const size_t code = codeOf(value);
+    if (m_form == Form::Dict8) {
+        if (code < kMaxByteCodes) {
+            m_bytes.push_back(quint8(code));
+            ++m_size;
+            return;
+        }
+        toDict16();
+    }
     if (code == kMaxCodes) {
         toWideOrPlain(value);
         push_back(value);
@@ -73,6 +82,9 @@ void PackedValues::append(const quint64* values, size_t n) {
             break;
         case Form::Small:
             done = appendSmall(values, n);
+            break;
+        case Form::Dict8:
+            done = appendByteCodes(values, n);
             break;
         case Form::Dict:
             done = appendCodes(values, n);
@@ -163,6 +175,34 @@ size_t PackedValues::appendCodes(const quint64* values, size_t n) {
     return i;
 }
 
+size_t PackedValues::appendByteCodes(const quint64* values, size_t n) {
+    if (m_table.empty())
+        return 0; // push_back makes the table
+    quint8* out = m_bytes.reserveMore(n);
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const quint64 value = values[i];
+        const quint32 entry = m_table[HashSlot(value, m_table.size() - 1)];
+        if (entry != 0 && m_dict[entry - 1] == value) {
+            out[i] = quint8(entry - 1);
+            continue;
+        }
+        break; // a new value (or another in its first slot): push_back takes it
+    }
+    m_bytes.grown(i);
+    m_size += i;
+    return i;
+}
+
+void PackedValues::toDict16() {
+    GrowArray<quint8> bytes = std::move(m_bytes);
+    m_bytes.clear();
+    quint16* out = m_codes.reserveMore(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), out);
+    m_codes.grown(bytes.size());
+    m_form = Form::Dict;
+}
+
 size_t PackedValues::codeOf(quint64 value) {
     if (m_dict.size() * 4 >= m_table.size())
         growTable();
@@ -200,7 +240,7 @@ void PackedValues::toDict() {
     m_runEnds.clear();
     const bool small =
         std::all_of(values.begin(), values.end(), [](quint64 v) { return v < kMaxCodes; });
-    m_form = small ? Form::Small : Form::Dict;
+    m_form = small ? Form::Small : Form::Dict8;
     m_size = 0;
     size_t row = 0;
     for (size_t r = 0; r < values.size(); ++r)
@@ -216,7 +256,7 @@ void PackedValues::toWideOrPlain(quint64 next) {
         toPlain();
         return;
     }
-    GrowArray<quint16, true> codes = std::move(m_codes);
+    GrowArray<quint16> codes = std::move(m_codes);
     m_codes.clear();
     quint32* out = m_wide.reserveMore(codes.size());
     for (size_t i = 0; i < codes.size(); ++i)
@@ -229,7 +269,7 @@ void PackedValues::toWideOrPlain(quint64 next) {
 
 void PackedValues::toPlain() {
     if (m_form == Form::Wide) {
-        GrowArray<quint32, true> wide = std::move(m_wide);
+        GrowArray<quint32> wide = std::move(m_wide);
         m_wide.clear();
         quint64* out = m_plain.reserveMore(wide.size());
         std::copy(wide.begin(), wide.end(), out);
@@ -237,7 +277,7 @@ void PackedValues::toPlain() {
         m_form = Form::Plain;
         return;
     }
-    GrowArray<quint16, true> codes = std::move(m_codes);
+    GrowArray<quint16> codes = std::move(m_codes);
     m_codes.clear();
     for (const quint16 code : codes)
         m_plain.push_back(m_form == Form::Small ? code : m_dict[code]);

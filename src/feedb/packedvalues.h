@@ -14,8 +14,8 @@
 ///   as a tournament number repeated on each of its players' rows costs next to nothing);
 /// - values below 65,536 in 16 bits each (text ids of a result with few distinct texts, small
 ///   numbers);
-/// - a dictionary of up to 65,536 distinct values with a 16-bit code per row (fees, dates:
-///   columns of few distinct values);
+/// - a dictionary of up to 256 distinct values with an 8-bit code per row (fees, buy-ins:
+///   columns of very few distinct values), then of up to 65,536 with a 16-bit code (dates);
 /// - values below 2^32 in 32 bits each (text ids of a result with many distinct texts, such as
 ///   the players of a large Detail table; numbers of that size);
 /// - plain 64-bit values.
@@ -48,6 +48,7 @@ public:
             toWideOrPlain(value);
             push_back(value);
             return;
+        case Form::Dict8:
         case Form::Dict:
             pushCode(value);
             return;
@@ -76,6 +77,8 @@ public:
             return m_runValues[runOf(row)];
         case Form::Small:
             return m_codes[row];
+        case Form::Dict8:
+            return m_dict[m_bytes[row]];
         case Form::Dict:
             return m_dict[m_codes[row]];
         case Form::Wide:
@@ -93,7 +96,7 @@ public:
     /// Drops what only appending needs (the dictionary's lookup table).
     void finish();
 
-    enum class Form { Runs, Small, Dict, Wide, Plain };
+    enum class Form { Runs, Small, Dict8, Dict, Wide, Plain };
     Form form() const { return m_form; }
     /// In the runs form: the value of each run, and one past its last row.
     std::span<const quint64> runValues() const { return m_runValues; }
@@ -101,6 +104,7 @@ public:
 
 private:
     static constexpr size_t kMaxCodes = 65536;
+    static constexpr size_t kMaxByteCodes = 256;
     static constexpr quint64 kMaxWide = 0xFFFFFFFFu;
 
     void pushRun(quint64 value);
@@ -108,6 +112,9 @@ private:
     size_t appendRuns(const quint64* values, size_t n);
     size_t appendSmall(const quint64* values, size_t n);
     size_t appendCodes(const quint64* values, size_t n);
+    size_t appendByteCodes(const quint64* values, size_t n);
+    /// From 8-bit to 16-bit codes, once the dictionary holds more than 256 values.
+    void toDict16();
     size_t appendWide(const quint64* values, size_t n);
     void toDict();
     /// Leaves the small or dictionary form for the 32-bit form when the values so far and the
@@ -127,9 +134,10 @@ private:
     std::vector<quint64> m_dict;
     std::vector<quint32> m_table; ///< open addressing: 0 empty, else code + 1
     // A value for each row: such arrays leave the heap only on their way to millions of rows.
-    GrowArray<quint16, true> m_codes;
-    GrowArray<quint32, true> m_wide;
-    GrowArray<quint64, true> m_plain;
+    GrowArray<quint8> m_bytes;
+    GrowArray<quint16> m_codes;
+    GrowArray<quint32> m_wide;
+    GrowArray<quint64> m_plain;
 };
 
 template <typename F> void PackedValues::forEachRun(F f) const {
@@ -143,6 +151,7 @@ template <typename F> void PackedValues::forEachRun(F f) const {
         return;
     }
     case Form::Small:
+    case Form::Dict8:
     case Form::Dict:
     case Form::Wide:
     case Form::Plain: {

@@ -8,9 +8,8 @@
 
 namespace {
 constexpr qsizetype kInitialSlots = 1024;
-/// The slots that fill the table's first block of huge pages (GrowArray's 2 MiB). Up to this size
-/// the table is kept at most a quarter full, which shortens the probes at no cost in memory (the
-/// block is resident whole); beyond it, at most half full.
+/// The slots of 2 MiB. Up to this size the table is kept at most a quarter full, which shortens
+/// the probes for at most 1 MiB more; beyond it, at most half full.
 constexpr size_t kSparseSlots = 2 * 1024 * 1024 / sizeof(quint64);
 } // namespace
 
@@ -193,15 +192,15 @@ void TextStore::clear() {
     m_slots = emptySlots(kInitialSlots);
 }
 
-GrowArray<quint64, true> TextStore::emptySlots(size_t count) {
-    GrowArray<quint64, true> slots;
+GrowArray<quint64> TextStore::emptySlots(size_t count) {
+    GrowArray<quint64> slots;
     std::memset(slots.reserveMore(count), 0, count * sizeof(quint64));
     slots.grown(count);
     return slots;
 }
 
 void TextStore::grow() {
-    GrowArray<quint64, true> slots = emptySlots(m_slots.size() * 2);
+    GrowArray<quint64> slots = emptySlots(m_slots.size() * 2);
     const qsizetype mask = qsizetype(slots.size()) - 1;
     for (const quint64 held : m_slots) {
         if (held == 0)

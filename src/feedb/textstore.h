@@ -39,13 +39,13 @@ private:
     [[gnu::noinline]] quint32 insert(QByteArrayView bytes, quint32 hash, qsizetype slot);
     void grow();
     /// A table of this many empty slots.
-    static GrowArray<quint64, true> emptySlots(size_t count);
+    static GrowArray<quint64> emptySlots(size_t count);
 
     /// Records of [id: 4 bytes][length: 4 bytes][the bytes], one per distinct value. A lookup
     /// touches one slot and one record, so it stays quick when the table has left the cache.
-    GrowArray<char, true> m_arena;
+    GrowArray<char> m_arena;
     GrowArray<quint32> m_offsets; ///< record offset by id
     /// Open addressing: 0 is empty, else the value's hash in the upper half and its record
     /// offset + 1 in the lower half, so a probe skips other values without reading their records.
-    GrowArray<quint64, true> m_slots;
+    GrowArray<quint64> m_slots;
 };

@@ -153,6 +153,7 @@ private Q_SLOTS:
         QTest::newRow("one value") << 5'000 << 5'000 << 1 << false << int(Form::Runs);
         QTest::newRow("small values") << 100'000 << 1 << 65'536 << true << int(Form::Small);
         QTest::newRow("small, then wide") << 100'000 << 1 << 65'537 << true << int(Form::Wide);
+        QTest::newRow("very few distinct") << 100'000 << 1 << 256 << false << int(Form::Dict8);
         QTest::newRow("few distinct") << 100'000 << 1 << 300 << false << int(Form::Dict);
         QTest::newRow("runs, then few") << 100'000 << 1 << 65'536 << false << int(Form::Dict);
         QTest::newRow("too many") << 100'000 << 1 << 65'537 << false << int(Form::Plain);

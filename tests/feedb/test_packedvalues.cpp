@@ -37,9 +37,10 @@ Values Sequence(const QByteArray& kind) {
     } else if (kind == "dictionary overflows into 32 bits") {
         for (quint64 i = 0; i < 70000; ++i)
             v.push_back((i * 2654435761u % 70001) << 8);
-    } else if (kind == "doubles in a dictionary") {
+    } else if (kind == "doubles in a dictionary" || kind == "doubles past 256 in a dictionary") {
+        const quint64 distinct = kind == "doubles in a dictionary" ? 41 : 3000;
         for (quint64 i = 0; i < 50000; ++i)
-            v.push_back(std::bit_cast<quint64>(double(i % 41) * 1.5));
+            v.push_back(std::bit_cast<quint64>(double(i * 7 % distinct) * 1.5));
     } else if (kind == "dictionary overflows") {
         for (quint64 i = 0; i < 70000; ++i)
             v.push_back((i * 2654435761u % 70001) << 20);
@@ -67,7 +68,9 @@ private Q_SLOTS:
         QTest::newRow("small, then wide") << QByteArray("small, then wide") << int(Form::Wide);
         QTest::newRow("wide, then large")
             << QByteArray("wide, then a large value") << int(Form::Plain);
-        QTest::newRow("doubles") << QByteArray("doubles in a dictionary") << int(Form::Dict);
+        QTest::newRow("doubles") << QByteArray("doubles in a dictionary") << int(Form::Dict8);
+        QTest::newRow("past 256 doubles")
+            << QByteArray("doubles past 256 in a dictionary") << int(Form::Dict);
         QTest::newRow("overflow into 32 bits")
             << QByteArray("dictionary overflows into 32 bits") << int(Form::Wide);
         QTest::newRow("overflow") << QByteArray("dictionary overflows") << int(Form::Plain);
