@@ -5,8 +5,10 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <fcntl.h>
+#include <filesystem>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -47,6 +49,9 @@ void TestImportRunFiles::runFilesInOrder() {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, expected);
     QTemporaryDir dir;
+    // Qt cannot remove a name that is not UTF-8; the bytes of the names can.
+    const auto removeTree = qScopeGuard(
+        [&dir] { std::filesystem::remove_all(std::filesystem::path(dir.path().toStdString())); });
     const QString root = dir.path() + u'/';
     for (const QString& entry : entries) {
         const QString path = root + entry;
