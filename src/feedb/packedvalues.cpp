@@ -152,21 +152,20 @@ size_t PackedValues::appendWide(const quint64* values, size_t n) {
     return i;
 }
 
+size_t PackedValues::firstSlotCode(quint64 value) const {
+    const quint32 entry = m_table[HashSlot(value, m_table.size() - 1)];
+    return entry != 0 && m_dict[entry - 1] == value ? entry - 1 : kMaxCodes;
+}
+
 size_t PackedValues::appendCodes(const quint64* values, size_t n) {
     if (m_table.empty())
         return 0; // push_back makes the table
     quint16* out = m_codes.reserveMore(n);
     size_t i = 0;
     for (; i < n; ++i) {
-        // The first slot holds the value nearly always: only a miss leaves this loop.
-        const quint64 value = values[i];
-        const quint32 entry = m_table[HashSlot(value, m_table.size() - 1)];
-        if (entry != 0 && m_dict[entry - 1] == value) {
-            out[i] = quint16(entry - 1);
-            continue;
-        }
-        const size_t code = codeOf(value);
-        if (code == kMaxCodes)
+        // The first slot holds the value nearly always: only a miss goes the long way.
+        size_t code = firstSlotCode(values[i]);
+        if (code == kMaxCodes && (code = codeOf(values[i])) == kMaxCodes)
             break;
         out[i] = quint16(code);
     }
@@ -181,13 +180,10 @@ size_t PackedValues::appendByteCodes(const quint64* values, size_t n) {
     quint8* out = m_bytes.reserveMore(n);
     size_t i = 0;
     for (; i < n; ++i) {
-        const quint64 value = values[i];
-        const quint32 entry = m_table[HashSlot(value, m_table.size() - 1)];
-        if (entry != 0 && m_dict[entry - 1] == value) {
-            out[i] = quint8(entry - 1);
-            continue;
-        }
-        break; // a new value (or another in its first slot): push_back takes it
+        const size_t code = firstSlotCode(values[i]);
+        if (code == kMaxCodes)
+            break; // a new value (or another in its first slot): push_back takes it
+        out[i] = quint8(code);
     }
     m_bytes.grown(i);
     m_size += i;

@@ -122,6 +122,9 @@ private:
     void toWideOrPlain(quint64 next);
     void toPlain();
     size_t runOf(size_t row) const;
+    /// The code of a value found in its first slot of the dictionary's table (nearly always
+    /// where it is); kMaxCodes otherwise.
+    size_t firstSlotCode(quint64 value) const;
     /// The code of a value in the dictionary, adding it; kMaxCodes when the dictionary is full.
     size_t codeOf(quint64 value);
     void growTable();

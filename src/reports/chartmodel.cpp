@@ -136,7 +136,7 @@ ChartData ChartSink::chart(const QString& title) const {
 
 QString ChartTitle(const QString& statement, int index, const std::optional<QDate>& start,
                    const std::optional<QDate>& end) {
-    if (!statement.isEmpty() && statement == ComposeReportSQL(index, start, end))
+    if (IsComposedReport(statement, index, start, end))
         return ReportCaptions().at(index);
     return QString::fromUtf16(kChartSqlQueryTitle);
 }

@@ -23,6 +23,13 @@ std::optional<ReportFormat> ReportFormatNamed(const QString& name) {
     return std::nullopt;
 }
 
+QString ReportFormatExtension(ReportFormat format) {
+    for (const NamedFormat& known : kNamedFormats)
+        if (known.format == format)
+            return known.name.toString();
+    return QString();
+}
+
 std::optional<ReportFormat> ReportFormatForFileName(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');

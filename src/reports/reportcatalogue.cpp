@@ -110,3 +110,9 @@ QString ComposeReportSQL(int index, const std::optional<QDate>& start,
                           end ? ReportDateText(*end) : QString());
     return sql + QString::fromUtf16(entry.tail);
 }
+
+bool IsComposedReport(const QString& statement, int index, const std::optional<QDate>& start,
+                      const std::optional<QDate>& end) {
+    return !statement.isEmpty() && index >= 0 && index < ReportCaptions().size() &&
+           statement == ComposeReportSQL(index, start, end);
+}

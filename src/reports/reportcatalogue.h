@@ -20,3 +20,8 @@ QString ReportDateText(const QDate& date);
 /// text. Nothing here can fail.
 QString ComposeReportSQL(int index, const std::optional<QDate>& start,
                          const std::optional<QDate>& end);
+
+/// Whether a statement is the one entry index composes for these dates, so that it may be
+/// called by the entry's caption; an edited statement, or typed SQL, is not.
+bool IsComposedReport(const QString& statement, int index, const std::optional<QDate>& start,
+                      const std::optional<QDate>& end);

@@ -28,8 +28,7 @@ ReportPageInfo ShownReportPageInfo(const QString& statement, int index,
                                    const std::optional<QDate>& end, const QLocale& locale) {
     ReportPageInfo info;
     info.title = QString::fromUtf16(kFreeSqlReportTitle);
-    if (!statement.isEmpty() && index >= 0 && index < ReportCaptions().size() &&
-        statement == ComposeReportSQL(index, start, end)) {
+    if (IsComposedReport(statement, index, start, end)) {
         info.title = ReportCaptions().at(index);
         // Only the dates the statement uses ("Detail only" uses none).
         if (statement != ComposeReportSQL(index, std::nullopt, end))

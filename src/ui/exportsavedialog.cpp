@@ -1,6 +1,7 @@
 #include "exportsavedialog.h"
 
 #include "databasefiles.h"
+#include "formatnames.h"
 
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -37,15 +38,20 @@ private:
     }
 };
 
-/// The suffix a typed name without one gets: that of the file type chosen.
-QString SuffixFor(const QString& filter) {
+/// The format a file type writes: CSV for the CSV, text and all-files types.
+ReportFormat FormatOf(const QString& filter) {
     if (filter == ExportSaveDialog::kXlsxFilter)
-        return QStringLiteral("xlsx");
+        return ReportFormat::Xlsx;
     if (filter == ExportSaveDialog::kHtmlFilter)
-        return QStringLiteral("html");
+        return ReportFormat::Html;
     if (filter == ExportSaveDialog::kPdfFilter)
-        return QStringLiteral("pdf");
-    return QStringLiteral("csv");
+        return ReportFormat::Pdf;
+    return ReportFormat::Csv;
+}
+
+/// The suffix a typed name without one gets: that of the format of the file type chosen.
+QString SuffixFor(const QString& filter) {
+    return ReportFormatExtension(FormatOf(filter));
 }
 } // namespace
 
@@ -79,13 +85,7 @@ QString ExportSaveDialog::chooseExportFile() {
 }
 
 ReportFormat ExportSaveDialog::chosenFormat() const {
-    if (m_lastFilter == kXlsxFilter)
-        return ReportFormat::Xlsx;
-    if (m_lastFilter == kHtmlFilter)
-        return ReportFormat::Html;
-    if (m_lastFilter == kPdfFilter)
-        return ReportFormat::Pdf;
-    return ReportFormat::Csv;
+    return FormatOf(m_lastFilter);
 }
 
 CsvEncoding ExportSaveDialog::chosenEncoding() const {
